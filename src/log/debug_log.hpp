@@ -1,0 +1,19 @@
+// debug.log: lines queued by any thread and written by one background writer.
+#pragma once
+
+#include <exception>
+#include <string>
+
+void LogLine(const std::string& text);
+// Shutdown: clears the running flag, wakes the writer and joins it; no queued line is lost.
+void StopLogWriter();
+// The file the writer appends to (the per-user folder's debug.log, or "debug.log" in the current folder).
+std::string DebugLogPath();
+
+void SetLastOp(const std::string& text);
+const std::string& GetLastOp();
+
+// One "[EXC]" record for an exception caught at `context`.
+void LogException(const std::string& context, const std::exception& e);
+// The catch-all form, where no exception object is available.
+void LogException(const std::string& context);

@@ -1,0 +1,135 @@
+// The one door to the operating system. Everything above this layer speaks internal paths:
+// backslashes, absolute when they start with a drive letter. On POSIX the whole file system is
+// drive Z: (as Wine shows it); other drive letters name drives that do not exist.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---- paths crossing the boundary
+// A path from outside (command line, dialog, environment) into the internal form:
+// POSIX "/home/me/x" -> "Z:\home\me\x"; relative paths keep being relative, slashes become backslashes.
+std::string ToInternalPath(const std::string& nativePath);
+// The internal form back to what the OS takes. POSIX: "Z:\a\b" -> "/a/b"; another drive -> nullopt.
+std::optional<std::string> ToNativePath(const std::string& internalPath);
+// The current folder in internal form, with no trailing backslash.
+std::string CurrentFolder();
+// A relative internal path made absolute against the current folder; absolute paths are returned as they are.
+std::string AbsoluteInternalPath(const std::string& path);
+
+// ---- files and folders (all take internal paths; POSIX finds names whatever their letter case)
+constexpr std::uint32_t kAttributeDirectory = 0x10;
+constexpr std::uint32_t kAttributeNormal = 0x80;
+constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+
+// GetFileAttributesA: kInvalidAttributes when the path does not exist.
+std::uint32_t GetFileAttributes(const std::string& path);
+
+struct DirEntry {
+  std::string name;  // as the file system spells it
+  bool isDirectory = false;
+  std::uint64_t size = 0;
+};
+// Find-first/next over folder\pattern ('*' and '?', letter case ignored). "." and ".." are left out.
+// Entries come in NTFS order: names compared with ASCII letters folded to upper case, ties by bytes.
+// Returns false when the listing cannot start (missing folder, not a folder, no access).
+bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries,
+                   const std::string& pattern = "*");
+
+// SHCreateDirectoryExA: creates every missing parent.
+enum class CreateFolderResult { Created, AlreadyExists, Failed };
+CreateFolderResult CreateFolderWithParents(const std::string& path);
+// CreateDirectoryA: one folder, the parent must exist.
+bool CreateSingleFolder(const std::string& path);
+// CopyFileA(from, to, FALSE): copies over an existing destination.
+bool CopyFileOverwrite(const std::string& from, const std::string& to);
+bool DeleteFile(const std::string& path);
+bool RemoveEmptyFolder(const std::string& path);
+// MoveFileEx with replace-existing.
+bool MoveFileReplace(const std::string& from, const std::string& to);
+
+// The long-path form of an absolute path ("\\?\C:\..." on Windows). POSIX has no such limit:
+// the path comes back as it is.
+std::string LongPathForm(const std::string& path);
+
+// An open file for the streaming copy and for whole-file reads. Moves, never copies.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  static File OpenForRead(const std::string& path);
+  // Creates or truncates; the folder must exist.
+  static File CreateForWrite(const std::string& path);
+
+  bool IsOpen() const;
+  // Bytes read, 0 at the end, -1 on a read error.
+  std::int64_t Read(void* buffer, std::size_t size);
+  // True when every byte was written.
+  bool Write(const void* data, std::size_t size);
+  bool Flush();
+  void Close();
+  // -1 when unknown.
+  std::int64_t Size() const;
+
+ private:
+  std::intptr_t handle_ = -1;
+};
+
+// Whole file into memory; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& contents);
+
+// ---- errors
+// The calling thread's last OS error (GetLastError / errno) and its system message without trailing line breaks.
+std::uint32_t LastError();
+void SetLastError(std::uint32_t code);
+std::string ErrorMessage(std::uint32_t code);
+
+// ---- process and environment (results in internal form)
+// Per-user data folder for Vintrel with one trailing backslash, created on demand; empty on failure.
+// Windows: %LOCALAPPDATA%\Vintrel\  POSIX: $XDG_STATE_HOME/Vintrel/ or $HOME/.local/state/Vintrel/
+std::string UserDataFolder();
+std::string ExecutablePath();
+// Folder of the executable with one trailing backslash.
+std::string ExecutableFolder();
+// Temporary folder with one trailing backslash.
+std::string TempFolder();
+std::uint64_t CurrentThreadId();
+std::optional<std::string> GetEnvironmentVariable(const std::string& name);
+bool SetEnvironmentVariable(const std::string& name, const std::string& value);
+// strftime on the local time of t.
+std::string FormatLocalTime(std::time_t t, const char* format);
+void SleepMilliseconds(unsigned milliseconds);
+
+// ---- console
+// True when standard output is a terminal (a console on Windows).
+bool StandardOutputIsTerminal();
+// Windows: turns on virtual-terminal processing so escape sequences show as colours. Safe to call twice.
+void EnableConsoleColours();
+
+// ---- shell and processes
+bool OpenInShell(const std::string& pathOrAddress);
+void ShowMessageBox(const std::string& title, const std::string& text);
+// Starts a process that outlives this one; arguments passed as they are.
+bool StartDetachedProcess(const std::string& executable, const std::vector<std::string>& arguments);
+
+// ---- dynamic libraries
+using LibraryHandle = void*;
+// The name is an internal path or a bare name for the system search. Null on failure.
+LibraryHandle LoadLibrary(const std::string& nameOrPath);
+void* FindSymbol(LibraryHandle library, const char* name);
+void FreeLibrary(LibraryHandle library);
+// The file name a shared library has on this platform: "granny2" -> "granny2.dll" / "libgranny2.so".
+std::string SharedLibraryFileName(const std::string& baseName);
+
+}  // namespace platform
