@@ -1,0 +1,170 @@
+#include "support/client_file_index.hpp"
+
+#include <algorithm>
+#include <mutex>
+#include <string_view>
+#include <utility>
+
+#include "platform/platform.hpp"
+#include "support/client_paths.hpp"
+
+namespace {
+
+std::string NormaliseRoot(const std::string& clientRoot) {
+  std::string root = clientRoot;
+  std::replace(root.begin(), root.end(), '/', '\\');
+  while (!root.empty() && root.back() == '\\') root.pop_back();
+  return root;
+}
+
+std::size_t SeparatorCount(const std::string& text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return c == '\\' || c == '/'; }));
+}
+
+using ScannedFiles = std::vector<std::pair<std::string, std::string>>;
+
+// Depth first in listing order, so that of two files sharing a key the one a walk meets first wins.
+void ScanFolder(const std::string& folder, const std::string& relativeFolder, ScannedFiles& out) {
+  std::vector<platform::DirEntry> listing;
+  if (!platform::ListDirectory(folder, listing)) return;
+  for (const platform::DirEntry& entry : listing) {
+    // A POSIX name holding a backslash cannot be reached through an internal path.
+    if (entry.name.empty() || entry.name.find_first_of("\\/") != std::string::npos) continue;
+    const std::string fullPath = folder + "\\" + entry.name;
+    const std::string lowerName = ToLowerCopy(entry.name);
+    if (entry.isDirectory) {
+      ScanFolder(fullPath, relativeFolder.empty() ? lowerName : relativeFolder + "\\" + lowerName, out);
+    } else {
+      out.emplace_back(relativeFolder + "/" + lowerName, fullPath);
+    }
+  }
+}
+
+}  // namespace
+
+void ClientFileIndex::Build(const std::string& clientRoot) {
+  const std::string root = NormaliseRoot(clientRoot);
+  // An empty root would list the current drive's root.
+  if (root.empty()) return;
+  ScannedFiles scanned;
+  ScanFolder(root, "", scanned);
+
+  std::unique_lock<std::shared_mutex> lock(mutex_);
+  const std::string rootKey = ToLowerCopy(root);
+  if (rootKey != rootKey_) {
+    entries_.clear();
+    rootKey_ = rootKey;
+    root_ = root;
+  }
+  for (auto& file : scanned) entries_.emplace(std::move(file.first), std::move(file.second));
+  RebuildSecondaryIndexes();
+}
+
+void ClientFileIndex::Clear() {
+  std::unique_lock<std::shared_mutex> lock(mutex_);
+  entries_.clear();
+  rootKey_.clear();
+  root_.clear();
+  RebuildSecondaryIndexes();
+}
+
+void ClientFileIndex::RebuildSecondaryIndexes() {
+  byName_.clear();
+  byLastFolder_.clear();
+  for (const Entry& entry : entries_) {
+    const std::string& key = entry.first;
+    const std::size_t slash = key.find('/');
+    const std::string folder = key.substr(0, slash);
+    const std::string name = key.substr(slash + 1);
+    byName_[name].byKey.push_back(&entry);
+    const std::size_t lastSeparator = folder.find_last_of('\\');
+    const std::string lastFolder =
+        lastSeparator == std::string::npos ? folder : folder.substr(lastSeparator + 1);
+    byLastFolder_.emplace(lastFolder + "/" + name, &entry);
+  }
+  for (auto& named : byName_) {
+    NameEntries& entries = named.second;
+    std::vector<std::pair<std::size_t, const Entry*>> depths;
+    depths.reserve(entries.byKey.size());
+    for (const Entry* entry : entries.byKey) depths.emplace_back(SeparatorCount(entry->first), entry);
+    std::stable_sort(depths.begin(), depths.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    entries.byDepth.reserve(depths.size());
+    for (const auto& depth : depths) entries.byDepth.push_back(depth.second);
+  }
+}
+
+std::string ClientFileIndex::FindByNameLocked(const std::string& lowerName) const {
+  const auto named = byName_.find(lowerName);
+  if (named == byName_.end()) return std::string();
+  return named->second.byKey.front()->second;
+}
+
+std::string ClientFileIndex::FindByName(const std::string& fileName) const {
+  const std::string name = ToLowerCopy(fileName);
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  return FindByNameLocked(name);
+}
+
+std::string ClientFileIndex::Resolve(const std::string& folderHint, const std::string& fileName) const {
+  std::string hint = ToLowerCopy(folderHint);
+  std::replace(hint.begin(), hint.end(), '/', '\\');
+  const std::size_t first = hint.find_first_not_of('\\');
+  hint = first == std::string::npos ? std::string()
+                                    : hint.substr(first, hint.find_last_not_of('\\') - first + 1);
+  const std::string name = ToLowerCopy(fileName);
+
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  const auto exact = entries_.find(hint + "/" + name);
+  if (exact != entries_.end()) return exact->second;
+  if (hint.empty()) return FindByNameLocked(name);
+
+  // A last folder component never holds a separator, so a hint with one cannot match this rule.
+  if (hint.find('\\') == std::string::npos) {
+    const auto lastFolder = byLastFolder_.find(hint + "/" + name);
+    if (lastFolder != byLastFolder_.end()) return lastFolder->second->second;
+  }
+
+  const auto named = byName_.find(name);
+  if (named == byName_.end()) return std::string();
+  for (const Entry* entry : named->second.byDepth) {
+    const std::string_view folder(entry->first.data(), entry->first.find('/'));
+    if (folder.size() >= hint.size() && folder.find(hint) != std::string_view::npos) return entry->second;
+  }
+  return named->second.byKey.front()->second;
+}
+
+std::size_t ClientFileIndex::Size() const {
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  return entries_.size();
+}
+
+std::string ClientFileIndex::Root() const {
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  return root_;
+}
+
+ClientFileIndex& GetClientFileIndex() {
+  static ClientFileIndex index;
+  return index;
+}
+
+void BuildClientFileIndex(const std::string& clientRoot) { GetClientFileIndex().Build(clientRoot); }
+
+std::string Resolve(const std::string& folderHint, const std::string& fileName) {
+  return GetClientFileIndex().Resolve(folderHint, fileName);
+}
+
+std::string FindByName(const std::string& fileName) { return GetClientFileIndex().FindByName(fileName); }
+
+std::string RelativeKey(const std::string& folder) {
+  std::string root = ToLowerCopy(GetPathSettings().clientRoot);
+  std::string relative = ToLowerCopy(folder);
+  std::replace(root.begin(), root.end(), '/', '\\');
+  std::replace(relative.begin(), relative.end(), '/', '\\');
+  while (!root.empty() && root.back() == '\\') root.pop_back();
+  if (root.empty() || relative.compare(0, root.size(), root) != 0) return relative;
+  const std::size_t start = relative.find_first_not_of('\\', root.size());
+  return start == std::string::npos ? std::string() : relative.substr(start);
+}

@@ -1,0 +1,332 @@
+#include "support/file_operations.hpp"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+
+#include "log/debug_log.hpp"
+#include "support/client_paths.hpp"
+
+namespace {
+
+const DiskInterface kRealDisk = {
+    &platform::CopyFileOverwrite,
+    &platform::LongPathForm,
+    &platform::File::OpenForRead,
+    &platform::File::CreateForWrite,
+    +[](platform::File& file, void* buffer, std::size_t size) { return file.Read(buffer, size); },
+    +[](platform::File& file, const void* data, std::size_t size) { return file.Write(data, size); },
+    &platform::DeleteFile,
+    &platform::LastError,
+    &platform::SleepMilliseconds,
+};
+
+std::string ThreadText() { return std::to_string(platform::CurrentThreadId()); }
+
+bool IsFolder(const std::string& path) {
+  const std::uint32_t attributes = platform::GetFileAttributes(path);
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
+}
+
+bool IsFile(const std::string& path) {
+  const std::uint32_t attributes = platform::GetFileAttributes(path);
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) == 0;
+}
+
+// A counting semaphore: the copies inside the copy methods at any moment.
+class CopySlots {
+ public:
+  explicit CopySlots(int count) : free_(count) {}
+  void Acquire() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    available_.wait(lock, [this] { return free_ > 0; });
+    --free_;
+  }
+  void Release() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++free_;
+    }
+    available_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable available_;
+  int free_;
+};
+
+CopySlots& GetCopySlots() {
+  static CopySlots slots(CopySlotLimit());
+  return slots;
+}
+
+class CopySlotGuard {
+ public:
+  CopySlotGuard() { GetCopySlots().Acquire(); }
+  ~CopySlotGuard() { GetCopySlots().Release(); }
+  CopySlotGuard(const CopySlotGuard&) = delete;
+  CopySlotGuard& operator=(const CopySlotGuard&) = delete;
+};
+
+struct Fnv1aHash {
+  std::size_t operator()(const std::string& key) const {
+    std::uint32_t hash = 2166136261u;
+    for (char c : key) {
+      hash ^= static_cast<unsigned char>(c);
+      hash *= 16777619u;
+    }
+    return hash;
+  }
+};
+
+constexpr std::size_t kStreamChunk = 65536;
+struct alignas(32) StreamBuffer {
+  unsigned char bytes[kStreamChunk];
+};
+
+// A read or write error leaves no shortened file behind that a later step could take for a copy.
+bool StreamCopy(const std::string& src, const std::string& dst, const DiskInterface& disk) {
+  platform::File in = disk.openForRead(src);
+  if (!in.IsOpen()) return false;
+  platform::File out = disk.createForWrite(dst);
+  if (!out.IsOpen()) return false;
+  auto buffer = std::make_unique<StreamBuffer>();
+  bool complete = true;
+  for (;;) {
+    const std::int64_t got = disk.read(in, buffer->bytes, kStreamChunk);
+    if (got == 0) break;
+    if (got < 0 || !disk.write(out, buffer->bytes, static_cast<std::size_t>(got))) {
+      complete = false;
+      break;
+    }
+  }
+  if (complete && !out.Flush()) complete = false;
+  out.Close();
+  in.Close();
+  if (!complete) {
+    disk.deleteFile(dst);
+    LogLine("[WARN] Streaming copy incomplete, partial file removed src=" + src + " dst=" + dst);
+  }
+  return complete;
+}
+
+// One attempt through the three methods; returns the method that worked, empty when none did.
+std::string CopyOnce(const std::string& src, const std::string& dst, int attempt, const DiskInterface& disk) {
+  const std::string where = " attempt=" + std::to_string(attempt) + " src=" + src + " dst=" + dst;
+  if (disk.copyFile(src, dst)) return "CopyFileA";
+  LogLine("[WARN] CopyFileA failed" + where + " err=" + FormatWinError(disk.lastError()));
+
+  const std::string longSrc = disk.longPathForm(src);
+  const std::string longDst = disk.longPathForm(dst);
+  std::string error = "Invalid wide conversion";
+  if (!longSrc.empty() && !longDst.empty()) {
+    if (disk.copyFile(longSrc, longDst)) return "CopyFileW (long-path)";
+    error = FormatWinError(disk.lastError());
+  }
+  LogLine("[WARN] CopyFileW (long-path) failed" + where + " err=" + error);
+
+  if (StreamCopy(src, dst, disk)) return "streaming fallback";
+  if (!longSrc.empty() && !longDst.empty() && StreamCopy(longSrc, longDst, disk)) return "streaming fallback";
+  return std::string();
+}
+
+bool FileCopyWithRetriesUnguarded(const std::string& src, const std::string& dst, std::int32_t attempts,
+                                  const DiskInterface& disk) {
+  LogLine("[IO] FileCopyWithRetries src=" + src + " dst=" + dst + " thread=" + ThreadText());
+  const std::string srcKey = PathLockKey(src);
+  const std::string dstKey = PathLockKey(dst);
+  const bool sameFile = srcKey == dstKey;
+  // Ascending key order in every thread, so opposite copies cannot deadlock.
+  const std::shared_ptr<std::mutex> firstLock = GetPathLock(std::min(srcKey, dstKey));
+  const std::shared_ptr<std::mutex> secondLock = sameFile ? nullptr : GetPathLock(std::max(srcKey, dstKey));
+
+  if (sameFile) {
+    // Every method opens the destination for writing first, which would empty the source.
+    std::lock_guard<std::mutex> lock(*firstLock);
+    if (IsFile(src)) {
+      LogLine("[IO] Copy skipped, source and destination are the same file src=" + src + " dst=" + dst);
+      return true;
+    }
+  }
+
+  unsigned wait = 50;
+  for (std::int32_t attempt = 1; attempt <= attempts; ++attempt) {
+    std::string method;
+    {
+      CopySlotGuard slot;
+      std::lock_guard<std::mutex> first(*firstLock);
+      std::unique_lock<std::mutex> second;
+      if (secondLock) second = std::unique_lock<std::mutex>(*secondLock);
+      method = CopyOnce(src, dst, attempt, disk);
+    }
+    if (!method.empty()) {
+      LogLine("[IO] Copied using " + method + " src=" + src + " dst=" + dst);
+      return true;
+    }
+    LogLine("[WARN] Copy failed attempt=" + std::to_string(attempt) + " src=" + src + " dst=" + dst +
+            " (will retry)");
+    disk.sleepMilliseconds(wait);
+    wait += 50;
+  }
+  LogLine("[ERROR] FileCopyWithRetries ultimately failed src=" + src + " dst=" + dst +
+          " retries=" + std::to_string(attempts));
+  return false;
+}
+
+std::string ToCrLf(const std::string& content) {
+  std::string out;
+  out.reserve(content.size() + static_cast<std::size_t>(std::count(content.begin(), content.end(), '\n')));
+  for (char c : content) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+const DiskInterface& RealDiskInterface() { return kRealDisk; }
+
+int CopySlotLimit() {
+  const unsigned reported = std::thread::hardware_concurrency();
+  return static_cast<int>(std::min(reported == 0 ? 2u : reported, 4u));
+}
+
+std::string PathLockKey(const std::string& path) {
+  std::string key = ToLowerCopy(path);
+  std::replace(key.begin(), key.end(), '/', '\\');
+  return key;
+}
+
+std::shared_ptr<std::mutex> GetPathLock(const std::string& key) {
+  static std::mutex tableMutex;
+  static std::unordered_map<std::string, std::shared_ptr<std::mutex>, Fnv1aHash> table;
+  std::lock_guard<std::mutex> lock(tableMutex);
+  std::shared_ptr<std::mutex>& entry = table[key];
+  if (!entry) entry = std::make_shared<std::mutex>();
+  return entry;
+}
+
+std::string FormatWinError(std::uint32_t code) {
+  if (code == 0) return std::string();
+  std::string message = platform::ErrorMessage(code);
+  while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) message.pop_back();
+  if (message.empty()) return "Unknown error " + std::to_string(code);
+  return message;
+}
+
+bool CreateRecursiveDirectory(const std::string& path, const DiskInterface& disk) {
+  for (unsigned attempt = 1; attempt <= 3; ++attempt) {
+    try {
+      if (EnsureDirectory(path)) return true;
+    } catch (const std::system_error& e) {
+      LogLine("[WARN] CreateRecursiveDirectory system_error (attempt " + std::to_string(attempt) +
+              ") path=" + path + " errcode=" + std::to_string(e.code().value()) + " msg=" + e.what());
+    } catch (...) {
+      LogLine("[WARN] CreateRecursiveDirectory unknown error");
+    }
+    disk.sleepMilliseconds(attempt * 50);
+  }
+  LogLine("[ERROR] CreateRecursiveDirectory failed after retries: " + path);
+  return false;
+}
+
+bool WriteFile(const std::string& path, const std::string& content, const DiskInterface& disk) {
+  try {
+    const std::string bytes = ToCrLf(content);
+    for (unsigned attempt = 1; attempt <= 3; ++attempt) {
+      try {
+        const std::size_t separator = path.find_last_of("\\/");
+        if (separator != std::string::npos) CreateRecursiveDirectory(path.substr(0, separator), disk);
+        platform::File file = disk.createForWrite(path);
+        if (file.IsOpen()) {
+          const bool written =
+              (bytes.empty() || disk.write(file, bytes.data(), bytes.size())) && file.Flush();
+          file.Close();
+          if (written) {
+            LogLine("[IO] WriteFile success path=" + path);
+            return true;
+          }
+          // A shortened snippet must not pass for a written one.
+          disk.deleteFile(path);
+          LogLine("[WARN] WriteFile write failed attempt=" + std::to_string(attempt) + " path=" + path);
+        }
+      } catch (...) {
+        LogLine("[WARN] WriteFile unknown error");
+      }
+      disk.sleepMilliseconds(attempt * 40);
+    }
+    LogLine("[ERROR] WriteFile ultimately failed path=" + path);
+  } catch (...) {
+  }
+  return false;
+}
+
+bool FileCopyWithRetries(const std::string& src, const std::string& dst, std::int32_t attempts,
+                         const DiskInterface& disk) {
+  try {
+    return FileCopyWithRetriesUnguarded(src, dst, attempts, disk);
+  } catch (const std::exception& e) {
+    LogException("FileCopyWithRetries", e);
+  } catch (...) {
+    LogException("FileCopyWithRetries");
+  }
+  return false;
+}
+
+bool TryCopyFile(const std::string& src, const std::string& dst, const DiskInterface& disk) {
+  try {
+    unsigned wait = 40;
+    for (int pass = 1; pass <= 3; ++pass) {
+      const std::string where = " attempt=" + std::to_string(pass) + " src=" + src + " dst=" + dst;
+      LogLine("[IO] TryCopyFile" + where + " thread=" + ThreadText());
+      if (FileCopyWithRetries(src, dst, 1, disk)) {
+        LogLine("[IO] TryCopyFile succeeded" + where);
+        return true;
+      }
+      LogLine("[WARN] TryCopyFile failed" + where);
+      disk.sleepMilliseconds(wait);
+      wait += 40;
+    }
+    LogLine("[ERROR] TryCopyFile ultimately failed src=" + src + " dst=" + dst);
+  } catch (...) {
+  }
+  return false;
+}
+
+bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir, const DiskInterface& disk) {
+  try {
+    std::string source = srcDir;
+    std::string destination = dstDir;
+    if (!source.empty() && (source.back() == '\\' || source.back() == '/')) source.pop_back();
+    if (!destination.empty() && (destination.back() == '\\' || destination.back() == '/'))
+      destination.pop_back();
+    if (!destination.empty() && !IsFolder(destination) &&
+        platform::CreateFolderWithParents(destination) == platform::CreateFolderResult::Failed) {
+      return false;
+    }
+    std::vector<platform::DirEntry> listing;
+    if (!platform::ListDirectory(source, listing)) return false;
+    bool result = true;
+    for (const platform::DirEntry& entry : listing) {
+      const std::string from = source + "\\" + entry.name;
+      const std::string to = destination + "\\" + entry.name;
+      if (entry.isDirectory) {
+        if (!CopyDirectoryRecursive(from, to, disk)) result = false;
+        continue;
+      }
+      const std::size_t separator = to.find_last_of("\\/");
+      const std::string parent = separator == std::string::npos ? std::string() : to.substr(0, separator);
+      if (!parent.empty() && !IsFolder(parent)) platform::CreateFolderWithParents(parent);
+      if (!FileCopyWithRetries(from, to, 4, disk)) result = false;
+    }
+    return result;
+  } catch (...) {
+    LogLine("[ERROR] CopyDirectoryRecursive unknown error src=" + srcDir + " dst=" + dstDir);
+  }
+  return false;
+}
