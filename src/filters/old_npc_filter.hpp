@@ -1,0 +1,22 @@
+// The NPC numbers of a standard client, which the NPC task leaves out.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "filters/reference_folder.hpp"
+
+class OldNpcFilter {
+ public:
+  // The process-wide filter of the NPC task. A load runs on the worker before the task's threads read it.
+  static OldNpcFilter& Instance();
+
+  // Replaces the set with the numbers of "npclist_old.txt" in `referenceFolder`. A missing file leaves
+  // it empty; a line without a usable number is skipped and counted in one console warning.
+  void LoadOldNpcs(const std::string& referenceFolder = DefaultReferenceFolder());
+
+  bool IsOld(std::int32_t vnum) const { return oldNpcVnums.count(vnum) != 0; }
+
+  std::set<std::int32_t> oldNpcVnums;
+};
