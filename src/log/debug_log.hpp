@@ -5,7 +5,8 @@
 #include <string>
 
 void LogLine(const std::string& text);
-// Shutdown: clears the running flag, wakes the writer and joins it; no queued line is lost.
+// Shutdown: stops the writer and returns once every line queued so far is in the file. A later
+// LogLine starts a fresh writer, so call this again after the very last line of the process.
 void StopLogWriter();
 // The file the writer appends to (the per-user folder's debug.log, or "debug.log" in the current folder).
 std::string DebugLogPath();

@@ -12,7 +12,9 @@ char* OutputPathText();
 void SetPathText(char* buffer, const char* text);
 
 using TaskDriver = void (*)();
-// Tasks register their drivers; a kind without a driver runs nothing.
+// The driver of each TaskKind, registered explicitly at start-up (a self-registering object in the
+// static library would be dropped by the linker). A run of a task with no driver ends in
+// "ERROR: Task not available."; a selectedTask outside the four kinds runs nothing.
 void RegisterTaskDriver(int taskKind, TaskDriver driver);
 TaskDriver GetTaskDriver(int taskKind);
 

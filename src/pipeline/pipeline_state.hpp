@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,11 @@ PipelineState& GetPipelineState();
 
 void SetProgressMonotonic(float value);
 
+// Ownership goes back and forth through awaitingAnswer: the worker writes the request before
+// setting it; while it is set the GUI may tick, and its answer clears it. The answer (and a cancel
+// by the worker itself) is made under answerMutex, so the two sides never both answer one request.
 struct SelectionRequest {
+  std::mutex answerMutex;
   std::string title;
   std::vector<std::string> candidates;
   std::vector<bool> ticked;
@@ -31,11 +36,14 @@ struct SelectionRequest {
 
 SelectionRequest& GetSelectionRequest();
 
-// Worker side: posts the request and waits until it is answered, cancelled, or the run is stopped.
-// Returns the ticked indices in increasing order; empty on cancel.
+// Worker side: posts the request and waits until it is answered, cancelled, the run is stopped or
+// the GUI has gone (CancelPendingSelection). Returns the ticked indices in increasing order; empty on cancel.
 std::vector<int> RequestUserSelection(const std::string& title, const std::vector<std::string>& candidates);
-// GUI side: answers the pending request.
+// GUI side: answers the pending request (the ticks are those in `ticked`); no effect when none is pending.
 void ConfirmSelection();
 void CancelSelection();
-// Ends a pending request as a cancel (GUI shutdown).
+// GUI shutdown: ends a pending request as a cancel, and from then on answers every request the
+// same way at once, since nobody is left to answer it (a run may still be finishing).
 void CancelPendingSelection();
+// Undoes CancelPendingSelection: a GUI answers requests again.
+void ResumeSelections();
