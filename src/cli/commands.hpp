@@ -1,0 +1,10 @@
+// The subcommands of vintrel-cli. Each registers itself on the app and, when it runs, stores the
+// process exit code in `exitCode` (0 success, 1 failure).
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+// gr2-info FILE...: the meshes and textures of each model.
+void AddGr2InfoCommand(CLI::App& app, int& exitCode);
