@@ -2,70 +2,55 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
-#include "platform/platform.hpp"
-#include "platform/temp_folder.hpp"
+#include "readers/reader_test_files.hpp"
 #include "support/debug_log_capture.hpp"
 
 namespace {
 
-std::string Write(const std::string& path, const std::string& text) {
-  EXPECT_TRUE(testing_support::WriteTextFile(path, text)) << path;
-  return path;
-}
-
-const char kOldWarrior[] =
-    "BaseModelFileName \"d:/ymir work/pc/warrior/Warrior_Novice.gr2\"\r\n"
-    "Group ShapeData\r\n{\r\n\tPathName \"d:/ymir work/pc/warrior/\"\r\n"
-    "\tGroup ShapeData01\r\n\t{\r\n\t\tModel \"Assassin_Novice.gr2\"\r\n\t}\r\n"
-    "\tGroup ShapeData02\r\n\t{\r\n\t\tModel \"body/\"\r\n\t}\r\n"
-    "}\r\n";
-
-MsmGroupRecord Group(const std::string& name, const std::string& modelPath) {
+bool Skips(const FilterManager& filter, const std::string& name, const std::string& modelPath,
+           int index = -2) {
   MsmGroupRecord record;
   record.msmPath = "X:\\client\\pc\\warrior_m.msm";
   record.groupName = name;
   record.groupType = GroupTypeOf(name);
-  record.groupIndex = GroupIndexOf(name);
+  record.groupIndex = index == -2 ? GroupIndexOf(name) : index;
   record.modelPath = modelPath;
-  return record;
+  return filter.ShouldSkipGroup(record);
+}
+
+std::string Load(FilterManager& filter, const std::string& folder) {
+  testing::internal::CaptureStdout();
+  filter.LoadOldMsm(folder);
+  return testing::internal::GetCapturedStdout();
 }
 
 }  // namespace
 
-TEST(FilterManager, MissingFolderSkipsNothing) {
+TEST(FilterManager, MissingFolderOrAFileInItsPlaceSkipsNothing) {
   testing_support::ScopedTempFolder exe;
-  const std::string asFile = Write(exe / "standard_filters", "not a folder");
-  for (const std::string& folder : {(exe / "absent"), asFile}) {
+  for (const std::string& folder : {exe / "absent", readertest::Write(exe / "standard_filters", "a file")}) {
     FilterManager filter;
     filter.oldModelNames.insert("stale.gr2");  // a failed load must not keep what an earlier one found
-    testing::internal::CaptureStdout();
-    filter.LoadOldMsm(folder);
-    const std::string console = testing::internal::GetCapturedStdout();
+    const std::string console = Load(filter, folder);
     EXPECT_NE(console.find("AVVISO: cartella non trovata: " + folder), std::string::npos) << console;
     EXPECT_NE(console.find("Filtro OLD MSM disattivato."), std::string::npos);
-    EXPECT_TRUE(filter.oldModelNames.empty());
-    EXPECT_TRUE(filter.standardGroups.empty());
-    EXPECT_FALSE(filter.ShouldSkipGroup(Group("ShapeData01", "x\\Assassin_Novice.gr2")));
+    EXPECT_FALSE(Skips(filter, "ShapeData01", "x\\stale.gr2"));
   }
 }
 
-TEST(FilterManager, ReadsEveryOldScriptOfTheFolderOnly) {
+TEST(FilterManager, ReadsTheFoldersOldScriptsAndSkipsByModelFileNameThenBySlot) {
   FilterManager filter;
   testing_support::ScopedTempFolder filters;
-  Write(filters / "Warrior_M_OLD.MSM", kOldWarrior);
-  Write(filters / "bold.msm", "Group HairData04 {\nModel \"bold_hair.gr2\"\n}\n");
-  Write(filters / "warrior_m.msm", "Group HairData05 {\nModel \"current.gr2\"\n}\n");
-  Write(filters / "empty_old.msm", "nothing to see\n");
-  platform::CreateFolderWithParents(filters / "sub");
-  Write(filters / "sub\\deep_old.msm", "Group HairData06 {\nModel \"deep.gr2\"\n}\n");
+  readertest::Write(
+      filters / "Warrior_M_OLD.MSM",
+      "BaseModelFileName \"d:/pc/Warrior_Novice.gr2\"\r\nGroup ShapeData\r\n{\r\n\tPathName \"d:/pc/\"\r\n"
+      "\tGroup ShapeData01\r\n\t{\r\n\t\tModel \"Assassin_Novice.gr2\"\r\n\t}\r\n"
+      "\tGroup ShapeData02\r\n\t{\r\n\t\tModel \"body/\"\r\n\t}\r\n}\r\n");
+  readertest::Write(filters / "bold.msm", "Group HairData04 {\nModel \"bold_hair.gr2\"\n}\n");
+  readertest::Write(filters / "warrior_m.msm", "Group HairData05 {\nModel \"current.gr2\"\n}\n");
+  readertest::Write(filters / "sub\\deep_old.msm", "Group HairData06 {\nModel \"deep.gr2\"\n}\n");
   platform::CreateFolderWithParents(filters / "folder_old.msm");
-
-  testing::internal::CaptureStdout();
-  filter.LoadOldMsm(filters.path());
-  const std::string console = testing::internal::GetCapturedStdout();
-
+  const std::string console = Load(filter, filters.path());
   EXPECT_EQ(filter.oldModelNames,
             (std::set<std::string>{"warrior_novice.gr2", "assassin_novice.gr2", "bold_hair.gr2"}));
   EXPECT_EQ(filter.standardGroups, (std::set<StandardGroupKey>{{1, "ShapeData", "assassin_novice.gr2"},
@@ -75,57 +60,23 @@ TEST(FilterManager, ReadsEveryOldScriptOfTheFolderOnly) {
   EXPECT_NE(console.find("Modelli OLD (filename) unici: 3"), std::string::npos);
   EXPECT_NE(console.find("Gruppi standard Shape/Hair unici: 3"), std::string::npos);
 
-  // A second load replaces what the first held.
-  testing_support::ScopedTempFolder other;
-  Write(other / "x_old.msm", "Group HairData01 {\nModel \"other.gr2\"\n}\n");
-  testing::internal::CaptureStdout();
-  filter.LoadOldMsm(other.path());
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(filter.oldModelNames, (std::set<std::string>{"other.gr2"}));
-}
-
-TEST(FilterManager, SkipsByModelFileNameThenBySlot) {
-  FilterManager filter;
-  testing_support::ScopedTempFolder filters;
-  Write(filters / "warrior_m_old.msm", kOldWarrior);
-  testing::internal::CaptureStdout();
-  filter.LoadOldMsm(filters.path());
-  testing::internal::GetCapturedStdout();
-
   testenv::DebugLogCapture log;
-  // Model rule: the file name decides, in any folder and any case, base models included.
-  EXPECT_TRUE(filter.ShouldSkipGroup(Group("HairData09", "d:\\ymir work\\pc2\\x\\ASSASSIN_NOVICE.GR2")));
-  EXPECT_TRUE(filter.ShouldSkipGroup(Group("ShapeData07", "elsewhere\\warrior_novice.gr2")));
-  // Same slot, new model: exported.
-  EXPECT_FALSE(filter.ShouldSkipGroup(Group("ShapeData01", "d:\\ymir work\\pc\\warrior\\new_body.gr2")));
-  // An empty model file name is caught only by a slot whose old model name is empty too.
-  EXPECT_TRUE(filter.ShouldSkipGroup(Group("ShapeData02", "d:\\ymir work\\other\\")));
-  EXPECT_FALSE(filter.ShouldSkipGroup(Group("ShapeData03", "d:\\ymir work\\other\\")));
-  EXPECT_FALSE(filter.ShouldSkipGroup(Group("HairData02", "d:\\ymir work\\other\\")));
-  // A record without an index matches no slot.
-  MsmGroupRecord noIndex = Group("ShapeData02", "d:\\x\\");
-  noIndex.groupIndex = -1;
-  EXPECT_FALSE(filter.ShouldSkipGroup(noIndex));
-
-  EXPECT_EQ(log.Lines(),
-            (std::vector<std::string>{
-                "[FilterManager] Skipping group 'HairData09' from MSM='warrior_m.msm' reason='model_old' "
-                "model='assassin_novice.gr2'",
-                "[FilterManager] Skipping group 'ShapeData07' from MSM='warrior_m.msm' reason='model_old' "
-                "model='warrior_novice.gr2'",
-                "[FilterManager] Skipping group 'ShapeData02' from MSM='warrior_m.msm' reason='shapekey_old' "
-                "index=2 type='ShapeData' model=''"}));
-}
-
-TEST(FilterManager, ShippedReferenceScriptsLoad) {
-  FilterManager filter;
-  testing::internal::CaptureStdout();
-  filter.LoadOldMsm(platform::ToInternalPath(VINTREL_SOURCE_DIR) + "\\resources\\standard_filters");
-  const std::string console = testing::internal::GetCapturedStdout();
-  // Nine scripts with three body shapes (the first is the base model) and three hair styles each.
-  EXPECT_NE(console.find("File OLD caricati: 9"), std::string::npos) << console;
-  EXPECT_EQ(filter.oldModelNames.size(), 9u * 6u);
-  EXPECT_EQ(filter.standardGroups.size(), 9u * 6u);
-  EXPECT_EQ(filter.oldModelNames.count("warrior_m_novice.gr2"), 1u);
-  EXPECT_EQ(filter.oldModelNames.count("sura_w_hair_03.gr2"), 1u);
+  // The model's file name decides, in any folder and any case, base models included.
+  EXPECT_TRUE(Skips(filter, "HairData09", "d:\\ymir work\\pc2\\x\\ASSASSIN_NOVICE.GR2"));
+  EXPECT_TRUE(Skips(filter, "ShapeData07", "elsewhere\\warrior_novice.gr2"));
+  EXPECT_FALSE(Skips(filter, "ShapeData01", "d:\\pc\\new_body.gr2"));
+  // Otherwise the slot: index, type and model file name (here empty) must all match.
+  EXPECT_TRUE(Skips(filter, "ShapeData02", "d:\\other\\"));
+  EXPECT_FALSE(Skips(filter, "ShapeData03", "d:\\other\\"));
+  EXPECT_FALSE(Skips(filter, "HairData02", "d:\\other\\"));
+  EXPECT_FALSE(Skips(filter, "ShapeData02", "d:\\other\\", -1));
+  const std::vector<std::string> lines = log.Lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0],
+            "[FilterManager] Skipping group 'HairData09' from MSM='warrior_m.msm' reason='model_old' "
+            "model='assassin_novice.gr2'");
+  EXPECT_EQ(
+      lines[2],
+      "[FilterManager] Skipping group 'ShapeData02' from MSM='warrior_m.msm' reason='shapekey_old' index=2 "
+      "type='ShapeData' model=''");
 }
