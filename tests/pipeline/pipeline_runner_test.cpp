@@ -1,11 +1,13 @@
+// The runner, and the run state and selection hand-over it shares with the window.
 #include "pipeline/pipeline_runner.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
-#include <functional>
+#include <future>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -16,239 +18,198 @@
 
 namespace {
 
-struct Heard {
-  std::string text;
-  int level;
-  bool operator==(const Heard& other) const { return text == other.text && level == other.level; }
-};
+using Lines = std::vector<std::string>;
 
-std::ostream& operator<<(std::ostream& out, const Heard& heard) {
-  return out << "{" << heard.text << ", " << heard.level << "}";
-}
-
-// What the drivers of these tests saw and did.
 std::mutex heardMutex;
-std::vector<Heard> heard;
-PathSettings rootsSeenByDriver;
+Lines heard;  // window-log lines as "text/level"
+PathSettings rootsSeen;
 int driverCalls = 0;
-std::vector<int> selectionSeenByDriver;
-
-void RecordingDriver() {
-  ++driverCalls;
-  rootsSeenByDriver = GetPathSettings();
-  SetProgressMonotonic(0.3f);
-}
-
-void ThrowingDriver() {
-  SetProgressMonotonic(0.4f);
-  throw std::runtime_error("list \"x\" unreadable");
-}
-
-void ThrowingIntDriver() {
-  SetProgressMonotonic(0.2f);
-  throw 42;
-}
-
-// Works until STOP, the way every task loop checks the flag before each item.
-void LoopingDriver() {
-  for (int i = 1; !GetPipelineState().stopRequested.load(); ++i) {
-    SetProgressMonotonic(std::min(0.25f, i / 1000.0f));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
-
-void SelectingDriver() {
-  selectionSeenByDriver = RequestUserSelection("Select file NPC:", {"npclist.txt", "npclist_2.txt"});
-  SetProgressMonotonic(0.6f);
-}
 
 class PipelineRunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     savedRoots_ = GetPathSettings();
-    for (int kind = 0; kind < 4; ++kind) {
-      savedDrivers_[kind] = GetTaskDriver(kind);
-      RegisterTaskDriver(kind, nullptr);
-    }
-    heard.clear();
+    for (int kind = 0; kind < 4; ++kind) savedDrivers_[kind] = GetTaskDriver(kind);
+    for (int kind = 0; kind < 4; ++kind) RegisterTaskDriver(kind, nullptr);
     driverCalls = 0;
-    selectionSeenByDriver = {-1};
-    SetPathText(ClientPathText(), "");
-    SetPathText(OutputPathText(), "");
-    GetPipelineState().progress.store(0.0f);
-    GetPipelineState().stopRequested.store(false);
+    GetPipelineState().stopRequested = false;
+    SetPathText(ClientPathText(), "G:/Client");
+    SetPathText(OutputPathText(), "C:/out//");
     SetGuiLogListener([](const GuiLogEntry& entry) {
       std::lock_guard<std::mutex> lock(heardMutex);
-      heard.push_back({entry.text, entry.level});
+      heard.push_back(entry.text + "/" + std::to_string(entry.level));
     });
   }
-
   void TearDown() override {
     SetGuiLogListener(nullptr);
     for (int kind = 0; kind < 4; ++kind) RegisterTaskDriver(kind, savedDrivers_[kind]);
-    GetPipelineState().selectedTask.store(TaskMsm);
-    GetPipelineState().stopRequested.store(false);
+    GetPipelineState().selectedTask = TaskMsm;
     GetPathSettings() = savedRoots_;
   }
-
-  std::vector<Heard> HeardSoFar() {
+  static Lines Heard() {
     std::lock_guard<std::mutex> lock(heardMutex);
     return heard;
   }
-
-  static bool WaitFor(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (condition()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
+  static void Run(int kind) {
+    heard.clear();
+    GetPipelineState().selectedTask = kind;
+    RunPipeline();
+    EXPECT_FALSE(GetPipelineState().running || GetPipelineState().stopRequested);
   }
-
- private:
   PathSettings savedRoots_;
   TaskDriver savedDrivers_[4] = {};
 };
 
-TEST_F(PipelineRunnerTest, CompletedRunSetsRootsAndReports) {
-  RegisterTaskDriver(TaskItems, RecordingDriver);
-  GetPipelineState().selectedTask.store(TaskItems);
-  SetPathText(ClientPathText(), "G:/Client");
-  SetPathText(OutputPathText(), "C:/out//");
-  RunPipeline();
-
-  EXPECT_EQ(driverCalls, 1);
-  EXPECT_EQ(rootsSeenByDriver.clientRoot, "G:\\Client\\");
-  EXPECT_EQ(rootsSeenByDriver.outputRoot, "C:\\out");
-  EXPECT_EQ(
-      HeardSoFar(),
-      (std::vector<Heard>{{"Starting Pipeline...", 0}, {"Task ITEMS...", 0}, {"OK: Task Completed.", 3}}));
-  EXPECT_EQ(GetPipelineState().progress.load(), 1.0f);
-  EXPECT_FALSE(GetPipelineState().running.load());
-}
-
-TEST_F(PipelineRunnerTest, EachKindRunsItsOwnDriverOnly) {
-  const char* lines[] = {"Task MSM...", "Task ITEMS...", "Task NPC...", "Task MAP OBJECTS..."};
-  for (int kind = 0; kind < 4; ++kind) RegisterTaskDriver(kind, RecordingDriver);
+TEST_F(PipelineRunnerTest, EachKindRunsItsOwnDriverWithTheRunRoots) {
+  const char* lines[] = {"Task MSM.../0", "Task ITEMS.../0", "Task NPC.../0", "Task MAP OBJECTS.../0"};
   for (int kind = 0; kind < 4; ++kind) {
-    heard.clear();
-    GetPipelineState().selectedTask.store(kind);
-    RunPipeline();
-    EXPECT_EQ(HeardSoFar(), (std::vector<Heard>{
-                                {"Starting Pipeline...", 0}, {lines[kind], 0}, {"OK: Task Completed.", 3}}));
+    RegisterTaskDriver(kind, [] {
+      ++driverCalls;
+      rootsSeen = GetPathSettings();
+      SetProgressMonotonic(0.3f);
+    });
+    Run(kind);
+    EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", lines[kind], "OK: Task Completed./3"}));
+    EXPECT_EQ(driverCalls, kind + 1);
   }
-  EXPECT_EQ(driverCalls, 4);
-}
-
-TEST_F(PipelineRunnerTest, UnknownKindRunsNothingAndCompletes) {
-  for (int kind = 0; kind < 4; ++kind) RegisterTaskDriver(kind, RecordingDriver);
-  GetPipelineState().selectedTask.store(7);
-  RunPipeline();
-  EXPECT_EQ(driverCalls, 0);
-  EXPECT_EQ(HeardSoFar(), (std::vector<Heard>{{"Starting Pipeline...", 0}, {"OK: Task Completed.", 3}}));
+  EXPECT_EQ(rootsSeen.clientRoot, "G:\\Client\\");
+  EXPECT_EQ(rootsSeen.outputRoot, "C:\\out");
   EXPECT_EQ(GetPipelineState().progress.load(), 1.0f);
+  Run(7);  // no such kind: nothing runs
+  EXPECT_EQ(driverCalls, 4);
+  EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", "OK: Task Completed./3"}));
 }
 
-TEST_F(PipelineRunnerTest, MissingDriverIsAnErrorNotACompletion) {
-  GetPipelineState().selectedTask.store(TaskNpc);
-  RunPipeline();
-  EXPECT_EQ(HeardSoFar(),
-            (std::vector<Heard>{
-                {"Starting Pipeline...", 0}, {"Task NPC...", 0}, {"ERROR: Task not available.", 2}}));
-  EXPECT_FALSE(GetPipelineState().running.load());
-}
-
-TEST_F(PipelineRunnerTest, DriverExceptionsAreReportedAndClearRunning) {
-  RegisterTaskDriver(TaskMsm, ThrowingDriver);
-  RegisterTaskDriver(TaskMapObjects, ThrowingIntDriver);
-  GetPipelineState().selectedTask.store(TaskMsm);
-  RunPipeline();
-  EXPECT_EQ(HeardSoFar().back(), (Heard{"ERROR: list \"x\" unreadable", 2}));
+TEST_F(PipelineRunnerTest, MissingDriverAndDriverExceptionsAreErrorsNotCompletions) {
+  Run(TaskNpc);
+  EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", "Task NPC.../0", "ERROR: Task not available./2"}));
+  RegisterTaskDriver(TaskMsm, [] {
+    SetProgressMonotonic(0.4f);
+    throw std::runtime_error("list \"x\" unreadable");
+  });
+  Run(TaskMsm);
+  EXPECT_EQ(Heard().back(), "ERROR: list \"x\" unreadable/2");
   EXPECT_EQ(GetPipelineState().progress.load(), 0.4f);
-  EXPECT_FALSE(GetPipelineState().running.load());
-
-  heard.clear();
-  GetPipelineState().selectedTask.store(TaskMapObjects);
-  RunPipeline();
-  EXPECT_EQ(HeardSoFar(),
-            (std::vector<Heard>{
-                {"Starting Pipeline...", 0}, {"Task MAP OBJECTS...", 0}, {"ERROR: Critical Failure.", 2}}));
-  EXPECT_EQ(GetPipelineState().progress.load(), 0.2f);
-  EXPECT_FALSE(GetPipelineState().running.load());
-  EXPECT_FALSE(GetPipelineState().stopRequested.load());
+  RegisterTaskDriver(TaskMapObjects, [] { throw 42; });
+  Run(TaskMapObjects);
+  EXPECT_EQ(Heard().back(), "ERROR: Critical Failure./2");
 }
 
 TEST_F(PipelineRunnerTest, StopDuringARunKeepsProgress) {
-  RegisterTaskDriver(TaskNpc, LoopingDriver);
-  GetPipelineState().selectedTask.store(TaskNpc);
-  GetPipelineState().progress.store(0.9f);  // the last run's value; a new run starts from zero
-  std::thread worker(RunPipeline);
-  // The old 0.9 is still there until the run resets it: wait for the task's own line first.
-  ASSERT_TRUE(WaitFor([] {
-    std::lock_guard<std::mutex> lock(heardMutex);
-    return heard.size() == 2 && GetPipelineState().progress.load() >= 0.25f;
-  }));
-  EXPECT_TRUE(GetPipelineState().running.load());
-  GetPipelineState().stopRequested.store(true);
-  worker.join();
-
-  EXPECT_EQ(
-      HeardSoFar(),
-      (std::vector<Heard>{{"Starting Pipeline...", 0}, {"Task NPC...", 0}, {"INFO: Process Stopped.", 1}}));
-  EXPECT_EQ(GetPipelineState().progress.load(), 0.25f);
-  EXPECT_FALSE(GetPipelineState().running.load());
-  EXPECT_FALSE(GetPipelineState().stopRequested.load());
-}
-
-TEST_F(PipelineRunnerTest, StopBeforeDispatchEndsSilently) {
-  RegisterTaskDriver(TaskMsm, RecordingDriver);
-  // STOP pressed while the run is still setting up its roots.
-  SetGuiLogListener([](const GuiLogEntry& entry) {
-    heard.push_back({entry.text, entry.level});
-    if (entry.text == "Starting Pipeline...") GetPipelineState().stopRequested.store(true);
+  RegisterTaskDriver(TaskNpc, [] {  // works until STOP, checking the flag before each item
+    for (int i = 1; !GetPipelineState().stopRequested; ++i) {
+      SetProgressMonotonic(std::min(0.25f, i / 1000.0f));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   });
-  SetPathText(ClientPathText(), "H:\\c");
-  RunPipeline();
-  EXPECT_EQ(driverCalls, 0);
-  EXPECT_EQ(HeardSoFar(), (std::vector<Heard>{{"Starting Pipeline...", 0}}));
-  EXPECT_EQ(GetPathSettings().clientRoot, "H:\\c\\");
-  EXPECT_FALSE(GetPipelineState().running.load());
-  EXPECT_FALSE(GetPipelineState().stopRequested.load());
-}
-
-TEST_F(PipelineRunnerTest, SelectionDuringARun) {
-  RegisterTaskDriver(TaskNpc, SelectingDriver);
-  GetPipelineState().selectedTask.store(TaskNpc);
-
-  std::thread worker(RunPipeline);
-  ASSERT_TRUE(WaitFor([] { return GetSelectionRequest().awaitingAnswer.load(); }));
-  GetSelectionRequest().ticked[1] = true;
-  ConfirmSelection();
-  worker.join();
-  EXPECT_EQ(selectionSeenByDriver, std::vector<int>{1});
-  EXPECT_EQ(HeardSoFar().back(), (Heard{"OK: Task Completed.", 3}));
-
-  // STOP while the popup is open: the wait ends as a cancel and the run reports the stop.
+  GetPipelineState().progress = 0.9f;  // the last run's value; a new run starts from zero
   heard.clear();
-  std::thread stopped(RunPipeline);
-  ASSERT_TRUE(WaitFor([] { return GetSelectionRequest().awaitingAnswer.load(); }));
-  GetPipelineState().stopRequested.store(true);
-  stopped.join();
-  EXPECT_TRUE(selectionSeenByDriver.empty());
-  EXPECT_EQ(HeardSoFar().back(), (Heard{"INFO: Process Stopped.", 1}));
-  EXPECT_FALSE(GetSelectionRequest().popupOpen.load());
+  GetPipelineState().selectedTask = TaskNpc;
+  std::thread worker(RunPipeline);
+  for (int i = 0; i < 5000 && !(Heard().size() == 2 && GetPipelineState().progress >= 0.25f); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_TRUE(GetPipelineState().running);
+  GetPipelineState().stopRequested = true;
+  worker.join();
+  EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", "Task NPC.../0", "INFO: Process Stopped./1"}));
+  EXPECT_EQ(GetPipelineState().progress.load(), 0.25f);
+  EXPECT_FALSE(GetPipelineState().running || GetPipelineState().stopRequested);
 }
 
 TEST(PathText, TruncatesAndTerminates) {
   char buffer[kPathTextSize];
   std::memset(buffer, 'x', sizeof buffer);
-  const std::string longPath(400, 'a');
-  SetPathText(buffer, longPath.c_str());
+  SetPathText(buffer, std::string(400, 'a').c_str());
   EXPECT_EQ(std::string(buffer), std::string(kPathTextSize - 1, 'a'));
-  SetPathText(buffer, "G:\\Client");
-  EXPECT_EQ(std::string(buffer), "G:\\Client");
   SetPathText(buffer, nullptr);
   EXPECT_EQ(std::string(buffer), "");
+}
+
+using namespace std::chrono_literals;
+using Answer = std::future<std::vector<int>>;
+
+class SelectionTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    GetPipelineState().stopRequested = false;
+    ResumeSelections();
+  }
+  // Posts a request from a worker thread and waits until the GUI sees it.
+  Answer Ask(std::vector<std::string> candidates) {
+    Answer answer =
+        std::async(std::launch::async, [=] { return RequestUserSelection("Select file MSM:", candidates); });
+    for (int i = 0; i < 5000 && !(request.awaitingAnswer && request.popupOpen); ++i)
+      std::this_thread::sleep_for(2ms);
+    return answer;
+  }
+  void Tick(std::size_t index) {
+    std::lock_guard<std::mutex> lock(request.answerMutex);
+    if (index < request.ticked.size()) request.ticked[index] = true;
+  }
+  static std::vector<int> Get(Answer& answer) {
+    if (answer.wait_for(5s) != std::future_status::ready) {
+      ADD_FAILURE() << "the worker is still waiting";
+      GetPipelineState().stopRequested = true;  // let it go rather than hang the binary
+    }
+    return answer.get();
+  }
+  SelectionRequest& request = GetSelectionRequest();
+};
+
+TEST_F(SelectionTest, ConfirmReturnsTickedIndicesInOrderAndCancelDropsThem) {
+  Answer answer = Ask({"a.msm", "b.msm", "c.msm", "d.msm"});
+  EXPECT_EQ(request.candidates, (std::vector<std::string>{"a.msm", "b.msm", "c.msm", "d.msm"}));
+  Tick(3);
+  Tick(1);
+  ConfirmSelection();
+  EXPECT_EQ(Get(answer), (std::vector<int>{1, 3}));
+  EXPECT_FALSE(request.popupOpen || request.awaitingAnswer);
+
+  ConfirmSelection();  // a stale click must not touch the next request
+  Answer next = Ask({"a", "b"});
+  EXPECT_EQ(request.ticked, std::vector<bool>(2, false));
+  Tick(0);
+  CancelSelection();
+  EXPECT_TRUE(Get(next).empty());
+}
+
+TEST_F(SelectionTest, StopOrGuiShutdownEndsAPendingRequest) {
+  Answer stopped = Ask({"a", "b"});
+  Tick(0);
+  GetPipelineState().stopRequested = true;
+  EXPECT_TRUE(Get(stopped).empty());
+  EXPECT_FALSE(request.popupOpen || request.awaitingAnswer);
+  GetPipelineState().stopRequested = false;
+
+  Answer closed = Ask({"a", "b"});
+  CancelPendingSelection();
+  EXPECT_TRUE(Get(closed).empty());
+  Answer later = std::async(std::launch::async, [] { return RequestUserSelection("x", {"c", "d"}); });
+  EXPECT_TRUE(Get(later).empty()) << "nobody is left to answer: no wait at all";
+
+  ResumeSelections();
+  Answer resumed = Ask({"e", "f"});
+  Tick(0);
+  ConfirmSelection();
+  EXPECT_EQ(Get(resumed), std::vector<int>{0});
+}
+
+TEST(ProgressTest, NeverMovesBackExceptToZero) {
+  GetPipelineState().progress = 0.0f;
+  const float set[] = {0.5f, 0.3f, std::nanf(""), 0.0f, 0.7f, -2.0f, 5.0f, 0.9f, INFINITY};
+  const float then[] = {0.5f, 0.5f, 0.5f, 0.0f, 0.7f, 0.0f, 1.0f, 1.0f, 1.0f};
+  for (int i = 0; i < 9; ++i) {
+    SetProgressMonotonic(set[i]);
+    EXPECT_EQ(GetPipelineState().progress.load(), then[i]) << set[i];
+  }
+  GetPipelineState().progress = 0.0f;  // a lost race between publishers would keep a smaller value
+  std::vector<std::thread> publishers;
+  for (int t = 0; t < 4; ++t)
+    publishers.emplace_back([t] {
+      for (int i = 1; i <= 2000; ++i) SetProgressMonotonic(static_cast<float>(i * 4 + t) / 8004.0f);
+    });
+  for (std::thread& publisher : publishers) publisher.join();
+  EXPECT_EQ(GetPipelineState().progress.load(), 8003.0f / 8004.0f);
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 
 namespace testenv {
 
-// ASCII lower case, as the catalogue keys are.
 inline std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -20,71 +19,56 @@ inline std::string Lower(std::string s) {
 
 class PlainWalkIndex {
  public:
-  void Build(const std::string& clientRoot) {
-    std::string root = clientRoot;
+  void Build(std::string root) {
     std::replace(root.begin(), root.end(), '/', '\\');
-    while (!root.empty() && root.back() == '\\') root.pop_back();
-    Scan(root, Lower(root));
+    root.erase(root.find_last_not_of('\\') + 1);
+    Scan(root, root.size());
   }
 
   std::string FindByName(const std::string& fileName) const {
-    const std::string name = Lower(fileName);
     for (const auto& entry : keys_) {
-      const std::size_t last = entry.first.find_last_of("/\\");
-      if ((last == std::string::npos ? entry.first : entry.first.substr(last + 1)) == name)
-        return entry.second;
+      if (entry.first.substr(entry.first.find('/') + 1) == Lower(fileName)) return entry.second;
     }
     return "";
   }
 
   std::string Resolve(const std::string& folderHint, const std::string& fileName) const {
     std::string hint = Lower(folderHint);
-    std::replace(hint.begin(), hint.end(), '/', '\\');
-    while (!hint.empty() && hint.front() == '\\') hint.erase(0, 1);
-    while (!hint.empty() && hint.back() == '\\') hint.pop_back();
     const std::string name = Lower(fileName);
+    std::replace(hint.begin(), hint.end(), '/', '\\');
+    hint.erase(0, hint.find_first_not_of('\\'));
+    hint.erase(hint.find_last_not_of('\\') + 1);
     const auto exact = keys_.find(hint + "/" + name);
     if (exact != keys_.end()) return exact->second;
     if (hint.empty()) return FindByName(name);
+    const std::string* deepest = nullptr;
+    long depth = -1;
     for (const auto& entry : keys_) {
       const std::size_t slash = entry.first.find('/');
       const std::string folder = entry.first.substr(0, slash);
       if (entry.first.substr(slash + 1) != name) continue;
-      const std::size_t last = folder.find_last_of("\\/");
-      if ((last == std::string::npos ? folder : folder.substr(last + 1)) == hint) return entry.second;
-    }
-    const std::string* kept = nullptr;
-    long keptCount = -1;
-    for (const auto& entry : keys_) {
-      const std::size_t slash = entry.first.find('/');
-      const std::string folder = entry.first.substr(0, slash);
-      if (entry.first.substr(slash + 1) != name || folder.size() < hint.size() ||
-          folder.find(hint) == std::string::npos) {
-        continue;
-      }
-      const long count =
-          std::count(folder.begin(), folder.end(), '\\') + std::count(folder.begin(), folder.end(), '/');
-      if (count > keptCount) {
-        kept = &entry.second;
-        keptCount = count;
+      // The last folder component equal to the hint wins at once; else the deepest containing folder.
+      if (folder.substr(folder.find_last_of('\\') + 1) == hint) return entry.second;
+      const long count = std::count(folder.begin(), folder.end(), '\\');
+      if (folder.find(hint) != std::string::npos && count > depth) {
+        deepest = &entry.second;
+        depth = count;
       }
     }
-    if (kept) return *kept;
-    return FindByName(name);
+    return deepest ? *deepest : FindByName(name);
   }
 
  private:
-  void Scan(const std::string& folder, const std::string& lowerRoot) {
+  void Scan(const std::string& folder, std::size_t rootSize) {
     std::vector<platform::DirEntry> entries;
     if (!platform::ListDirectory(folder, entries)) return;
-    std::string relative = Lower(folder).substr(lowerRoot.size());
-    while (!relative.empty() && relative.front() == '\\') relative.erase(0, 1);
+    std::string relative = Lower(folder.substr(rootSize));
+    relative.erase(0, relative.find_first_not_of('\\'));
     for (const platform::DirEntry& entry : entries) {
-      const std::string full = folder + "\\" + entry.name;
       if (entry.isDirectory) {
-        Scan(full, lowerRoot);
+        Scan(folder + "\\" + entry.name, rootSize);
       } else {
-        keys_.emplace(relative + "/" + Lower(entry.name), full);
+        keys_.emplace(relative + "/" + Lower(entry.name), folder + "\\" + entry.name);
       }
     }
   }

@@ -1,0 +1,163 @@
+// debug.log, the window log and the console printers.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <typeinfo>
+#include <vector>
+
+#include "log/console.hpp"
+#include "log/debug_log.hpp"
+#include "log/gui_log.hpp"
+#include "platform/platform.hpp"
+#include "support/client_paths.hpp"
+#include "support/debug_log_capture.hpp"
+#include "support/test_environment.hpp"
+
+namespace {
+
+using testenv::DebugLogCapture;
+
+TEST(DebugLog, WritesToThePerUserFolderInCtimeFormWithCrLf) {
+  EXPECT_EQ(ToLowerCopy(DebugLogPath()), ToLowerCopy(testenv::UserDataFolder() + "debug.log"));
+  LogLine("[STEP] format first\nsecond");
+  StopLogWriter();
+  std::string contents;
+  ASSERT_TRUE(platform::ReadWholeFile(DebugLogPath(), contents));
+  const std::size_t at = contents.rfind("[STEP] format first");
+  ASSERT_NE(at, std::string::npos);
+  const std::string record = contents.substr(contents.rfind('\n', at) + 1);
+  // A blank, not a zero, before a one-digit day; every line feed of the record is CR LF.
+  EXPECT_TRUE(std::regex_match(record, std::regex("\\[(Mon|Tue|Wed|Thu|Fri|Sat|Sun) "
+                                                  "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+                                                  "[ 123]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\\] "
+                                                  "\\[STEP\\] format first\r\nsecond\r\n")))
+      << record;
+}
+
+TEST(DebugLog, NoLineLostAtShutdownAndOrderKeptPerThread) {
+  constexpr int kThreads = 6, kLines = 300;
+  DebugLogCapture log;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < kLines; ++i) LogLine("t" + std::to_string(t) + " n" + std::to_string(i));
+    });
+  }
+  // A shutdown racing the producers: lines queued before, during and after it must all arrive.
+  std::thread stopper([] {
+    for (int i = 0; i < 5; ++i, std::this_thread::yield()) StopLogWriter();
+  });
+  for (std::thread& thread : threads) thread.join();
+  stopper.join();
+  LogLine("after the last stop");
+
+  const std::vector<std::string> lines = log.Lines();
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kLines + 1));
+  EXPECT_EQ(lines.back(), "after the last stop");
+  std::vector<int> next(kThreads, 0);
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    const std::size_t n = lines[i].find(" n");
+    const int thread = std::stoi(lines[i].substr(1, n - 1));
+    ASSERT_EQ(std::stoi(lines[i].substr(n + 2)), next[thread]++) << "thread " << thread << " out of order";
+  }
+}
+
+TEST(ExceptionRecord, FieldsOfEachForm) {
+  DebugLogCapture log;
+  SetLastOp("copy \"a\" to b");
+  platform::SetLastError(0);
+  const std::runtime_error error("bad \"quoted\" value");
+  LogException("ctx", error);
+  SetLastOp("");
+  const std::system_error systemError(std::make_error_code(std::errc::permission_denied), "open");
+  platform::SetLastError(2);
+  LogException("sys", systemError);
+  std::thread([] {
+    SetLastOp("step 3");  // belongs to this thread only
+    platform::SetLastError(5);
+    LogException("any");
+  }).join();
+
+  const std::vector<std::string> lines = log.Lines();
+  ASSERT_EQ(lines.size(), 3u);
+  const std::string head = "\\[EXC\\] time=\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d thread=\\d+ context=";
+  for (const std::string& line : lines) EXPECT_TRUE(std::regex_search(line, std::regex("^" + head))) << line;
+  const std::string tid = std::to_string(platform::CurrentThreadId());
+  EXPECT_EQ(lines[0].substr(lines[0].find(" thread=")),
+            " thread=" + tid + " context=\"ctx\" type=" + typeid(error).name() +
+                " last_op=\"copy \"a\" to b\" what=\"bad \\\"quoted\\\" "
+                "value\" WinErr=0");
+  EXPECT_EQ(lines[1].substr(lines[1].find(" context=")),
+            " context=\"sys\" type=" + std::string(typeid(systemError).name()) + " what=\"" +
+                systemError.what() + "\" std_err_code=" + std::to_string(systemError.code().value()) +
+                " std_err_msg=\"" + systemError.code().message() + "\" WinErr=2 WinErrMsg=\"" +
+                platform::ErrorMessage(2) + "\"");
+  EXPECT_EQ(lines[2].substr(lines[2].find(" context=")),
+            " context=\"any\" type=unknown last_op=\"step 3\" WinErr=5");
+}
+
+TEST(GuiLogTest, KeepsTheNewestFiveHundred) {
+  for (int i = 1; i <= 501; ++i) AddGuiLog("window " + std::to_string(i), i % 4);
+  const std::vector<GuiLogEntry> entries = GuiLogSnapshot();
+  ASSERT_EQ(entries.size(), kGuiLogCapacity);
+  EXPECT_EQ(entries.front().text, "window 2");
+  EXPECT_EQ(entries.front().level, 2);
+  EXPECT_EQ(entries.back().text, "window 501");
+  EXPECT_TRUE(std::regex_match(entries.back().time, std::regex("\\d\\d:\\d\\d:\\d\\d")))
+      << entries.back().time;
+}
+
+TEST(GuiLogTest, ListenerRunsOutsideTheLock) {
+  std::vector<std::string> heard;
+  SetGuiLogListener([&heard](const GuiLogEntry& entry) {
+    // Reading the log here would deadlock if the listener ran under the log's lock.
+    EXPECT_EQ(GuiLogSnapshot().back().text, entry.text);
+    heard.push_back(entry.text + "/" + std::to_string(entry.level));
+  });
+  AddGuiLog("heard", GuiLogWarning);
+  SetGuiLogListener(nullptr);
+  AddGuiLog("not heard", GuiLogInfo);
+  EXPECT_EQ(heard, std::vector<std::string>{"heard/1"});
+}
+
+const std::string kReset = "\033[0m";
+
+TEST(ConsoleLines, ColouredOnATerminalPlainInAFile) {
+  EXPECT_EQ(ConsoleLineText(ConsoleLineKind::Ok, "done", true),
+            "\033[38;5;46m[OK] " + kReset + "\033[38;5;51mdone" + kReset);
+  EXPECT_EQ(ConsoleLineText(ConsoleLineKind::Warn, "w", true),
+            "\033[38;5;226m[WARN] " + kReset + "\033[38;5;244mw" + kReset);
+  EXPECT_EQ(ConsoleLineText(ConsoleLineKind::Err, "e", false), "[ERR] e");
+  testing::internal::CaptureStdout();  // a file is no terminal: the same text, no escapes
+  PrintOk("one");
+  PrintWarn("two");
+  PrintErr("three");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "[OK] one\n[WARN] two\n[ERR] three\n");
+}
+
+TEST(ScanProgress, BarClampsSpinsAndColoursTheSameText) {
+  const std::string hash40(40, '#'), dots39(39, '.');
+  EXPECT_EQ(ScanProgressText(5, 10, false),
+            "[SCAN] [" + hash40.substr(20) + ">" + dots39.substr(20) + "] 50.0% (5/10) /");
+  EXPECT_EQ(ScanProgressText(10, 10, false), "[SCAN] [" + hash40 + "] 100.0% (10/10) -");
+  EXPECT_EQ(ScanProgressText(0, 7, false), "[SCAN] [>" + dots39 + "] 0.0% (0/7) |");
+  EXPECT_EQ(ScanProgressText(15, 10, false), "[SCAN] [" + hash40 + "] 100.0% (15/10) \\");
+  EXPECT_EQ(ScanProgressText(-3, 10, false), "[SCAN] [>" + dots39 + "] 0.0% (-3/10) /");
+  EXPECT_EQ(ScanProgressText(1, 3, false),
+            "[SCAN] [" + hash40.substr(27) + ">" + dots39.substr(13) + "] 33.3% (1/3) /");
+  EXPECT_EQ(ScanProgressText(0, 0, true), "");
+  const std::string coloured = ScanProgressText(5, 10, true);
+  EXPECT_EQ(std::regex_replace(coloured, std::regex("\033\\[[0-9;]*m"), ""), ScanProgressText(5, 10, false));
+  EXPECT_NE(coloured.find("\033[38;5;46m#" + kReset + "\033[38;5;201m>" + kReset + "\033[38;5;244m."),
+            std::string::npos);
+
+  // Only the finished bar reaches a file, without carriage returns.
+  testing::internal::CaptureStdout();
+  for (int done : {3, 9, 10}) PrintScanProgress(done, 10);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), ScanProgressText(10, 10, false) + "\n");
+}
+
+}  // namespace
