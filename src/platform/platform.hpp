@@ -13,6 +13,9 @@
 namespace platform {
 
 // ---- paths crossing the boundary
+// Narrow strings are bytes on POSIX and UTF-8 on Windows (where bytes that are not valid UTF-8 are
+// read in the ANSI code page, so names from old game data still reach their files).
+
 // A path from outside (command line, dialog, environment) into the internal form:
 // POSIX "/home/me/x" -> "Z:\home\me\x"; relative paths keep being relative, slashes become backslashes.
 std::string ToInternalPath(const std::string& nativePath);
@@ -71,6 +74,8 @@ class File {
   static File OpenForRead(const std::string& path);
   // Creates or truncates; the folder must exist.
   static File CreateForWrite(const std::string& path);
+  // Opens for writing at the end, creating the file when missing; the folder must exist.
+  static File OpenForAppend(const std::string& path);
 
   bool IsOpen() const;
   // Bytes read, 0 at the end, -1 on a read error.
@@ -107,6 +112,8 @@ std::string TempFolder();
 std::uint64_t CurrentThreadId();
 std::optional<std::string> GetEnvironmentVariable(const std::string& name);
 bool SetEnvironmentVariable(const std::string& name, const std::string& value);
+// Removes the variable from this process's environment (and so from the children it starts).
+bool UnsetEnvironmentVariable(const std::string& name);
 // strftime on the local time of t.
 std::string FormatLocalTime(std::time_t t, const char* format);
 void SleepMilliseconds(unsigned milliseconds);

@@ -1,0 +1,125 @@
+#include "platform/path_rules.hpp"
+#include "platform/platform.hpp"
+#include "platform/win32/win32_support.hpp"
+
+namespace platform {
+namespace {
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(win32::ApiPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Length of the part that names a drive or share and is never created: "C:\", "\\server\share\".
+std::size_t RootLength(const std::string& path) {
+  if (path.rfind("\\\\?\\UNC\\", 0) == 0) {
+    const std::size_t server = path.find('\\', 8);
+    const std::size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
+    return share == std::string::npos ? path.size() : share + 1;
+  }
+  if (path.rfind("\\\\?\\", 0) == 0) return 4 + RootLength(path.substr(4));
+  if (HasDriveLetter(path)) return path.size() >= 3 && path[2] == '\\' ? 3 : 2;
+  if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+    const std::size_t server = path.find('\\', 2);
+    const std::size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
+    return share == std::string::npos ? path.size() : share + 1;
+  }
+  return !path.empty() && path[0] == '\\' ? 1 : 0;
+}
+
+}  // namespace
+
+std::uint32_t GetFileAttributes(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(win32::ApiPath(path).c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ? kInvalidAttributes : static_cast<std::uint32_t>(attributes);
+}
+
+bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, const std::string& pattern) {
+  entries.clear();
+  const std::string base = WithoutTrailingSeparators(WithBackslashes(folder));
+  const std::string query = base.empty() ? std::string("*") : (base == "\\" ? base : base + "\\") + "*";
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileExW(win32::ApiPath(query).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                 nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) {
+    // A drive root lists nothing at all, not even ".", when it is empty.
+    if (GetLastError() == ERROR_FILE_NOT_FOUND && IsFolder(base.empty() ? "." : base)) return true;
+    return false;
+  }
+  // The pattern is applied here, not by the system, which would also match the 8.3 short names.
+  do {
+    const std::string name = win32::Narrow(data.cFileName);
+    if (name == "." || name == ".." || !MatchesWildcard(name, pattern)) continue;
+    DirEntry entry;
+    entry.name = name;
+    entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.size =
+        entry.isDirectory ? 0 : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entries.push_back(std::move(entry));
+  } while (FindNextFileW(find, &data));
+  const DWORD error = GetLastError();
+  FindClose(find);
+  SortInNtfsOrder(entries);
+  SetLastError(error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error);
+  return true;
+}
+
+CreateFolderResult CreateFolderWithParents(const std::string& path) {
+  const std::string target = WithoutTrailingSeparators(WithBackslashes(path));
+  if (target.empty()) {
+    SetLastError(ERROR_BAD_PATHNAME);
+    return CreateFolderResult::Failed;
+  }
+  const DWORD attributes = GetFileAttributesW(win32::ApiPath(target).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    SetLastError(folder ? ERROR_ALREADY_EXISTS : ERROR_FILE_EXISTS);
+    return folder ? CreateFolderResult::AlreadyExists : CreateFolderResult::Failed;
+  }
+  bool createdLast = false;
+  std::size_t position = RootLength(target);
+  while (position <= target.size()) {
+    std::size_t slash = target.find('\\', position);
+    if (slash == std::string::npos) slash = target.size();
+    const std::string prefix = target.substr(0, slash);
+    position = slash + 1;
+    if (prefix.empty() || prefix.back() == '\\') continue;
+    if (CreateDirectoryW(win32::ApiPath(prefix).c_str(), nullptr)) {
+      createdLast = true;
+      continue;
+    }
+    const DWORD error = GetLastError();
+    createdLast = false;
+    if ((error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) && IsFolder(prefix)) continue;
+    SetLastError(error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error);
+    return CreateFolderResult::Failed;
+  }
+  if (createdLast) {
+    SetLastError(ERROR_SUCCESS);
+    return CreateFolderResult::Created;
+  }
+  // Another thread made the last folder between the first look and the creation.
+  SetLastError(ERROR_ALREADY_EXISTS);
+  return CreateFolderResult::AlreadyExists;
+}
+
+bool CreateSingleFolder(const std::string& path) {
+  return CreateDirectoryW(win32::ApiPath(path).c_str(), nullptr) != 0;
+}
+
+bool CopyFileOverwrite(const std::string& from, const std::string& to) {
+  return CopyFileW(win32::ApiPath(from).c_str(), win32::ApiPath(to).c_str(), FALSE) != 0;
+}
+
+bool DeleteFile(const std::string& path) { return DeleteFileW(win32::ApiPath(path).c_str()) != 0; }
+
+bool RemoveEmptyFolder(const std::string& path) {
+  return RemoveDirectoryW(win32::ApiPath(path).c_str()) != 0;
+}
+
+bool MoveFileReplace(const std::string& from, const std::string& to) {
+  return MoveFileExW(win32::ApiPath(from).c_str(), win32::ApiPath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+}  // namespace platform

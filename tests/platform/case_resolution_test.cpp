@@ -1,0 +1,198 @@
+// Game data spells paths in any letter case; the file must be found the way Windows finds it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.hpp"
+#include "platform/temp_folder.hpp"
+
+#ifndef _WIN32
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#endif
+
+namespace {
+
+using testing_support::ReadTextFile;
+using testing_support::ScopedTempFolder;
+using testing_support::WriteTextFile;
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<platform::DirEntry> entries;
+  std::vector<std::string> names;
+  if (!platform::ListDirectory(folder, entries)) return {"<cannot list>"};
+  for (const auto& entry : entries) names.push_back(entry.name);
+  return names;
+}
+
+bool IsFile(const std::string& path) {
+  const std::uint32_t attributes = platform::GetFileAttributes(path);
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+  const std::uint32_t attributes = platform::GetFileAttributes(path);
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
+}
+
+TEST(PlatformCaseResolution, MixedCaseDataPathsAreFoundForReadsAndExistenceTests) {
+  ScopedTempFolder temp;
+  ASSERT_TRUE(temp.created());
+  ASSERT_EQ(platform::CreateFolderWithParents(temp / "Monster\\Boss"), platform::CreateFolderResult::Created);
+  ASSERT_TRUE(WriteTextFile(temp / "Monster\\Boss\\Boss.GR2", "model"));
+
+  const std::string asTheDataSpellsIt = temp / "monster\\BOSS\\boss.gr2";
+  EXPECT_TRUE(IsFile(asTheDataSpellsIt));
+  EXPECT_TRUE(IsFolder(temp / "MONSTER\\boss"));
+  EXPECT_EQ(ReadTextFile(asTheDataSpellsIt), "model");
+  EXPECT_TRUE(platform::File::OpenForRead(temp / "monster/boss/BOSS.gr2").IsOpen());
+  // A listing reached through another spelling shows the names as the disk holds them.
+  EXPECT_EQ(NamesIn(temp / "MONSTER\\boss"), std::vector<std::string>{"Boss.GR2"});
+
+  EXPECT_FALSE(IsFile(temp / "monster\\boss\\other.gr2"));
+  EXPECT_FALSE(IsFile(temp / "monsters\\boss\\boss.gr2"));
+}
+
+TEST(PlatformCaseResolution, WritesLandInTheFoldersAndFilesThatExistWhateverTheSpelling) {
+  ScopedTempFolder temp;
+  ASSERT_EQ(platform::CreateFolderWithParents(temp / "Output\\Textures"),
+            platform::CreateFolderResult::Created);
+
+  ASSERT_TRUE(WriteTextFile(temp / "OUTPUT\\textures\\new.dds", "dds"));
+  EXPECT_EQ(platform::CreateFolderWithParents(temp / "output\\TEXTURES\\Deep"),
+            platform::CreateFolderResult::Created);
+  EXPECT_EQ(platform::CreateFolderWithParents(temp / "OUTPUT"), platform::CreateFolderResult::AlreadyExists);
+  EXPECT_EQ(NamesIn(temp.path()), std::vector<std::string>{"Output"});
+  EXPECT_EQ(NamesIn(temp / "Output\\Textures"), (std::vector<std::string>{"Deep", "new.dds"}));
+
+  // An existing file spelled another way is overwritten, not doubled.
+  ASSERT_TRUE(WriteTextFile(temp / "Output\\Readme.txt", "old"));
+  ASSERT_TRUE(WriteTextFile(temp / "source.txt", "new"));
+  EXPECT_TRUE(platform::CopyFileOverwrite(temp / "source.txt", temp / "output\\README.TXT"));
+  EXPECT_TRUE(WriteTextFile(temp / "OUTPUT\\textures\\NEW.DDS", "replaced"));
+  EXPECT_EQ(NamesIn(temp / "Output"), (std::vector<std::string>{"Readme.txt", "Textures"}));
+  EXPECT_EQ(ReadTextFile(temp / "Output\\Readme.txt"), "new");
+  EXPECT_EQ(NamesIn(temp / "Output\\Textures"), (std::vector<std::string>{"Deep", "new.dds"}));
+  EXPECT_EQ(ReadTextFile(temp / "Output\\Textures\\new.dds"), "replaced");
+}
+
+TEST(PlatformCaseResolution, ConcurrentLookupsAllSucceedWhileTheFolderChanges) {
+  ScopedTempFolder temp;
+  ASSERT_EQ(platform::CreateFolderWithParents(temp / "Shared"), platform::CreateFolderResult::Created);
+  constexpr int kFiles = 40;
+  for (int i = 0; i < kFiles; ++i) {
+    ASSERT_TRUE(WriteTextFile(temp / ("Shared\\File_" + std::to_string(i) + ".Txt"), std::to_string(i)));
+  }
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 4; ++t) {
+    readers.emplace_back([&, t] {
+      for (int round = 0; round < 20; ++round) {
+        for (int i = t; i < kFiles; i += 2) {
+          const std::string path = temp / ("SHARED\\file_" + std::to_string(i) + ".TXT");
+          if (ReadTextFile(path) != std::to_string(i)) ++wrong;
+        }
+      }
+    });
+  }
+  std::thread writer([&] {
+    for (int i = 0; i < 30; ++i) WriteTextFile(temp / ("shared\\Extra_" + std::to_string(i)), "x");
+  });
+  for (auto& reader : readers) reader.join();
+  writer.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_EQ(NamesIn(temp / "Shared").size(), static_cast<std::size_t>(kFiles + 30));
+}
+
+#ifndef _WIN32
+// The layer itself never makes two names that differ only in case (it writes into the one that
+// exists), so these fixtures are made with the native calls.
+void WriteNative(const std::filesystem::path& path, const std::string& text) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(PlatformCaseResolution, NamesDifferingOnlyInCaseResolveToTheFirstInByteOrder) {
+  ScopedTempFolder temp;
+  const std::filesystem::path root = *platform::ToNativePath(temp.path());
+  WriteNative(root / "item.txt", "lower");
+  WriteNative(root / "Item.txt", "capital");
+  WriteNative(root / "ITEM.txt", "upper");
+  WriteNative(root / "maps" / "a.txt", "from maps");
+  WriteNative(root / "Maps" / "a.txt", "from Maps");
+
+  // The exact spelling always wins.
+  EXPECT_EQ(ReadTextFile(temp / "item.txt"), "lower");
+  EXPECT_EQ(ReadTextFile(temp / "Item.txt"), "capital");
+  // Otherwise the first in byte order: "ITEM.txt" < "Item.txt" < "item.txt"; the same every time.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(ReadTextFile(temp / "iTEM.TXT"), "upper");
+    EXPECT_EQ(ReadTextFile(temp / "MAPS\\A.TXT"), "from Maps");
+  }
+  EXPECT_EQ(NamesIn(temp.path()),
+            (std::vector<std::string>{"ITEM.txt", "Item.txt", "item.txt", "Maps", "maps"}));
+  // A write spelled another way goes to the same file a read would find.
+  ASSERT_TRUE(WriteTextFile(temp / "item.TXT", "rewritten"));
+  EXPECT_EQ(ReadTextFile(temp / "ITEM.txt"), "rewritten");
+  EXPECT_EQ(ReadTextFile(temp / "item.txt"), "lower");
+}
+
+TEST(PlatformCaseResolution, OtherDrivesFailAtOnceAndCreateNothing) {
+  ScopedTempFolder temp;
+  ASSERT_TRUE(WriteTextFile(temp / "source.txt", "data"));
+  const auto before = NamesIn(platform::CurrentFolder());
+
+  EXPECT_EQ(platform::CreateFolderWithParents("D:\\ymir work\\item"), platform::CreateFolderResult::Failed);
+  EXPECT_NE(platform::LastError(), 0u);
+  EXPECT_FALSE(platform::CreateSingleFolder("D:\\ymir work"));
+  EXPECT_FALSE(platform::File::CreateForWrite("D:\\ymir work\\a.dds").IsOpen());
+  EXPECT_FALSE(platform::File::OpenForAppend("c:\\log.txt").IsOpen());
+  EXPECT_FALSE(platform::CopyFileOverwrite(temp / "source.txt", "D:\\ymir work\\a.dds"));
+  EXPECT_FALSE(platform::MoveFileReplace(temp / "source.txt", "C:\\moved.txt"));
+  EXPECT_EQ(platform::GetFileAttributes("D:\\"), platform::kInvalidAttributes);
+  std::vector<platform::DirEntry> entries;
+  EXPECT_FALSE(platform::ListDirectory("D:\\", entries));
+  std::string contents;
+  EXPECT_FALSE(platform::ReadWholeFile("D:\\ymir work\\a.dds", contents));
+
+  EXPECT_EQ(ReadTextFile(temp / "source.txt"), "data");
+  EXPECT_EQ(NamesIn(temp.path()), std::vector<std::string>{"source.txt"});
+  EXPECT_EQ(NamesIn(platform::CurrentFolder()), before);
+  for (const char* stray : {"D:", "d:", "C:", "c:"}) {
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::current_path() / stray)) << stray;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path("/") / stray)) << stray;
+  }
+}
+
+TEST(PlatformCaseResolution, FilesTheLayerCreatesAreFoundAfterTheirFolderWasLookedUp) {
+  ScopedTempFolder temp;
+  ASSERT_EQ(platform::CreateFolderWithParents(temp / "Cached"), platform::CreateFolderResult::Created);
+  const std::filesystem::path folder = *platform::ToNativePath(temp / "Cached");
+  // An old folder's listing is kept between lookups.
+  const auto settled = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  std::filesystem::last_write_time(folder, settled);
+  EXPECT_FALSE(IsFile(temp / "cached\\NEW.TXT"));
+
+  ASSERT_TRUE(WriteTextFile(temp / "Cached\\new.txt", "fresh"));
+  ASSERT_EQ(platform::CreateFolderWithParents(temp / "Cached\\sub"), platform::CreateFolderResult::Created);
+  // Same folder time as when it was listed: only the layer's own note can tell the listing is stale.
+  std::filesystem::last_write_time(folder, settled);
+  EXPECT_TRUE(IsFile(temp / "cached\\NEW.TXT"));
+  EXPECT_TRUE(IsFolder(temp / "CACHED\\SUB"));
+
+  // Removing goes through the same note: the name is gone for lookups in any spelling.
+  ASSERT_TRUE(platform::DeleteFile(temp / "Cached\\NEW.txt"));
+  std::filesystem::last_write_time(folder, settled);
+  EXPECT_FALSE(IsFile(temp / "cached\\new.TXT"));
+  EXPECT_FALSE(IsFile(temp / "Cached\\new.txt"));
+
+  // Changes made outside the layer show through the folder's changed time.
+  WriteNative(folder / "Outside.txt", "native");
+  EXPECT_EQ(ReadTextFile(temp / "CACHED\\OUTSIDE.TXT"), "native");
+}
+#endif
+
+}  // namespace

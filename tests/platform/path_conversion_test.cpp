@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "platform/platform.hpp"
+
+namespace {
+
+#ifndef _WIN32
+TEST(PlatformPaths, PosixFileSystemIsDriveZBothWays) {
+  EXPECT_EQ(platform::ToInternalPath("/home/me/client"), "Z:\\home\\me\\client");
+  EXPECT_EQ(platform::ToInternalPath("/"), "Z:\\");
+  EXPECT_EQ(platform::ToInternalPath("/home//me/"), "Z:\\home\\me\\");
+  EXPECT_EQ(platform::ToInternalPath("npc/guard.gr2"), "npc\\guard.gr2");
+  // A path field that already holds a drive path keeps it (and so stays on that drive).
+  EXPECT_EQ(platform::ToInternalPath("d:/ymir work/x.dds"), "d:\\ymir work\\x.dds");
+
+  EXPECT_EQ(platform::ToNativePath("Z:\\home\\me\\client"), std::optional<std::string>("/home/me/client"));
+  EXPECT_EQ(platform::ToNativePath("z:/home/me"), std::optional<std::string>("/home/me"));
+  EXPECT_EQ(platform::ToNativePath("Z:\\"), std::optional<std::string>("/"));
+  EXPECT_EQ(platform::ToNativePath("Z:"), std::optional<std::string>("/"));
+  EXPECT_EQ(platform::ToNativePath("npc\\guard.gr2"), std::optional<std::string>("npc/guard.gr2"));
+  EXPECT_EQ(platform::ToNativePath("\\npc\\guard.gr2"), std::optional<std::string>("/npc/guard.gr2"));
+
+  for (const std::string native : {"/a/b c/d.gr2", "/", "/tmp/x/", "rel/a", "/\xc3\xa8/x"}) {
+    EXPECT_EQ(platform::ToNativePath(platform::ToInternalPath(native)), std::optional<std::string>(native));
+  }
+}
+
+TEST(PlatformPaths, OtherDrivesAndSharesHaveNoPosixForm) {
+  EXPECT_FALSE(platform::ToNativePath("D:\\ymir work\\a.dds"));
+  EXPECT_FALSE(platform::ToNativePath("c:\\"));
+  EXPECT_FALSE(platform::ToNativePath("C:"));
+  EXPECT_FALSE(platform::ToNativePath("\\\\server\\share\\a.dds"));
+}
+
+TEST(PlatformPaths, PosixHasNoLongPathForm) { EXPECT_EQ(platform::LongPathForm("Z:\\a\\b"), "Z:\\a\\b"); }
+#else
+TEST(PlatformPaths, WindowsPathsOnlyTurnSlashes) {
+  EXPECT_EQ(platform::ToInternalPath("C:/game/client"), "C:\\game\\client");
+  EXPECT_EQ(platform::ToNativePath("D:/ymir work/a.dds"), std::optional<std::string>("D:\\ymir work\\a.dds"));
+}
+
+TEST(PlatformPaths, LongPathFormPrefixesDrivesAndShares) {
+  EXPECT_EQ(platform::LongPathForm("C:\\a\\b.gr2"), "\\\\?\\C:\\a\\b.gr2");
+  EXPECT_EQ(platform::LongPathForm("C:/a/b.gr2"), "\\\\?\\C:\\a\\b.gr2");
+  EXPECT_EQ(platform::LongPathForm("\\\\server\\share\\a.gr2"), "\\\\?\\UNC\\server\\share\\a.gr2");
+  EXPECT_EQ(platform::LongPathForm("\\\\?\\C:\\x"), "\\\\?\\C:\\x");
+  // The prefix would make a relative path name something else entirely.
+  EXPECT_EQ(platform::LongPathForm("a\\b"), "a\\b");
+}
+#endif
+
+TEST(PlatformPaths, RelativePathsAreMadeAbsoluteOnTheCurrentFolder) {
+  const std::string current = platform::CurrentFolder();
+  ASSERT_GE(current.size(), 2u);
+  EXPECT_EQ(current[1], ':');
+  EXPECT_NE(current.back(), '\\');
+  EXPECT_EQ(platform::AbsoluteInternalPath("a\\b.txt"), current + "\\a\\b.txt");
+  EXPECT_EQ(platform::AbsoluteInternalPath("\\x\\y"), current.substr(0, 2) + "\\x\\y");
+  EXPECT_EQ(platform::AbsoluteInternalPath("E:\\other\\x.dds"), "E:\\other\\x.dds");
+  EXPECT_EQ(platform::AbsoluteInternalPath(""), current);
+}
+
+}  // namespace
