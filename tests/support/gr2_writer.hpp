@@ -1,7 +1,6 @@
-// Writes real .gr2 containers (v6 / v7 header layout, 32- or 64-bit) with the standard root type
-// tree: textures with FromFileName, meshes with Name, relocations across sections and a correct CRC.
-// Sections are stored uncompressed. Options also make the broken and unsupported files the reader
-// must refuse.
+// Writes real .gr2 containers (v6 / v7 header layout, 32- or 64-bit) with the standard root type tree:
+// textures with FromFileName, meshes named "Mesh" + i, relocations across sections, a correct CRC and
+// raw sections. The options also make the broken and unsupported files the reader must refuse.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +18,8 @@ enum class Gr2Defect {
 struct Gr2WriteOptions {
   int version = 7;  // info header layout: 6 or 7
   bool is64Bit = false;
-  bool v6Magic = false;  // the v6 magic whatever the version, as some real clients have
-  bool bigEndianMagic = false;
+  bool v6Magic = false;              // the v6 magic whatever the version, as some real clients have
+  bool bigEndianMagic = false;       // the 32-bit v7 big-endian magic
   std::uint32_t stringDatabase = 0;  // v7 only; non-zero marks hashed names
   std::uint32_t compression = 0;     // method recorded for every non-empty section (the data stays raw)
   int nullTextureSlots = 0;          // null references appended to the Textures list
@@ -29,13 +28,10 @@ struct Gr2WriteOptions {
   Gr2Defect defect = Gr2Defect::None;
 };
 
-// The file's bytes. Mesh i is named "Mesh" + i.
 std::string BuildGr2(const std::vector<std::string>& textures, int meshCount,
                      const Gr2WriteOptions& options = {});
-
-// BuildGr2 written to `path` (an internal path; the folder must exist). False when it cannot be written.
+// False when `path` (internal; its folder must exist) cannot be written.
 bool WriteGr2File(const std::string& path, const std::vector<std::string>& textures, int meshCount,
                   const Gr2WriteOptions& options = {});
-
 // Stores the right CRC again after a test changed bytes of the file.
 void FixGr2Crc(std::string& bytes);

@@ -1,0 +1,199 @@
+#include "cli/export_command.hpp"
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "log/debug_log.hpp"
+#include "log/gui_log.hpp"
+#include "pipeline/core_initialization.hpp"
+#include "pipeline/msm_task.hpp"
+#include "pipeline/pipeline_runner.hpp"
+#include "pipeline/pipeline_state.hpp"
+#include "platform/interrupt.hpp"
+#include "platform/platform.hpp"
+#include "support/client_paths.hpp"
+#include "support/granny_analyzer.hpp"
+
+namespace {
+
+struct TaskName {
+  const char* name;
+  int kind;
+};
+// Later tasks add their names here once their drivers exist.
+const TaskName kTasks[] = {{"hair-body", TaskMsm}};
+
+// How the run ended, as its last status line in the window log said.
+std::atomic<int> g_outcome{kExportFailed};
+
+void PrintLine(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void ShowLogEntry(const GuiLogEntry& entry) {
+  PrintLine("[" + entry.time + "] " + entry.text);
+  if (entry.text == "OK: Task Completed.") {
+    g_outcome.store(kExportCompleted);
+  } else if (entry.text == "INFO: Process Stopped.") {
+    g_outcome.store(kExportStopped);
+  } else if (entry.text.compare(0, 7, "ERROR: ") == 0) {
+    g_outcome.store(kExportFailed);
+  }
+}
+
+void RequestStop() { GetPipelineState().stopRequested.store(true); }
+
+// The internal form of a native path, made absolute against the current folder.
+std::string InternalPath(const std::string& native) {
+  return platform::AbsoluteInternalPath(platform::ToInternalPath(native));
+}
+
+// Answers one pending selection request, if there is one, the way --select says.
+void AnswerSelection(bool all, const std::vector<int>& indices) {
+  SelectionRequest& request = GetSelectionRequest();
+  if (!request.awaitingAnswer.load()) return;
+  bool cancel = false;
+  {
+    std::lock_guard<std::mutex> lock(request.answerMutex);
+    if (!request.awaitingAnswer.load()) return;
+    PrintLine(request.title);
+    for (std::size_t i = 0; i < request.candidates.size(); ++i) {
+      PrintLine("  " + std::to_string(i) + ": " + request.candidates[i]);
+    }
+    if (!all && indices.empty()) {
+      cancel = true;
+    } else {
+      for (std::size_t i = 0; i < request.ticked.size(); ++i) request.ticked[i] = all;
+      for (int index : indices) {
+        if (index >= 0 && static_cast<std::size_t>(index) < request.ticked.size()) {
+          request.ticked[static_cast<std::size_t>(index)] = true;
+        }
+      }
+    }
+  }
+  if (cancel) {
+    CancelSelection();
+  } else {
+    ConfirmSelection();
+  }
+}
+
+bool TaskKindOf(const std::string& name, int& kind) {
+  for (const TaskName& task : kTasks) {
+    if (name == task.name) {
+      kind = task.kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ParseSelection(const std::string& text, bool& all, std::vector<int>& indices) {
+  all = false;
+  indices.clear();
+  if (text == "all") {
+    all = true;
+    return true;
+  }
+  if (text == "none") return true;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    const std::string part = text.substr(start, comma - start);
+    if (part.empty() || part.size() > 9 || part.find_first_not_of("0123456789") != std::string::npos) {
+      indices.clear();
+      return false;
+    }
+    indices.push_back(std::stoi(part));
+    start = comma + 1;
+  }
+  return true;
+}
+
+int RunExportCommand(const ExportOptions& options) {
+  int taskKind = TaskMsm;
+  bool all = false;
+  std::vector<int> indices;
+  if (!TaskKindOf(options.task, taskKind) || !ParseSelection(options.select, all, indices)) {
+    std::fprintf(stderr, "Bad arguments: --task or --select\n");
+    return kExportBadArguments;
+  }
+  const std::string client = InternalPath(options.client);
+  const std::string output = InternalPath(options.output);
+  // The path fields hold 259 bytes; a longer path would silently become another folder.
+  if (client.size() >= kPathTextSize || output.size() >= kPathTextSize) {
+    std::fprintf(stderr, "Path too long (at most %zu bytes): --client or --output\n", kPathTextSize - 1);
+    return kExportBadArguments;
+  }
+
+  platform::EnableConsoleColours();
+  SetGuiLogListener(ShowLogEntry);
+  SetEmbeddedResources(VintrelEmbeddedResources());
+  RegisterMsmTask();
+  InitializeCore();
+
+  SetPathText(ClientPathText(), client.c_str());
+  SetPathText(OutputPathText(), output.c_str());
+  if (options.noMirror) {
+    GetPathSettings().mirrorRoot.clear();
+  } else if (options.hasMirrorRoot) {
+    std::string mirror = InternalPath(options.mirrorRoot);
+    if (!mirror.empty() && mirror.back() != '\\') mirror += '\\';
+    GetPathSettings().mirrorRoot = mirror;
+  }
+  GetPipelineState().selectedTask.store(taskKind);
+
+  g_outcome.store(kExportFailed);
+  platform::OnInterrupt(RequestStop);
+  std::atomic<bool> finished{false};
+  std::thread worker([&finished] {
+    RunPipeline();
+    finished.store(true);
+  });
+  while (!finished.load()) {
+    AnswerSelection(all, indices);
+    platform::SleepMilliseconds(20);
+  }
+  worker.join();
+
+  SetGuiLogListener(nullptr);
+  GrannyAnalyzer::Shutdown();
+  StopLogWriter();
+  return g_outcome.load();
+}
+
+void AddExportCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<ExportOptions>();
+  CLI::App* command = app.add_subcommand("export", "Run one export task on a client folder");
+  command->add_option("--client", options->client, "The client's unpacked data folder")->required();
+  command->add_option("--output", options->output, "The folder the export goes below")->required();
+  command->add_option("--task", options->task, "The task to run: hair-body")
+      ->check(CLI::IsMember({"hair-body"}))
+      ->capture_default_str();
+  command
+      ->add_option("--select", options->select,
+                   "Answer to every choice of files: all, none, or zero-based indices like 0,2")
+      ->check(
+          [](const std::string& value) {
+            bool all = false;
+            std::vector<int> indices;
+            return ParseSelection(value, all, indices) ? std::string() : "expected all, none or I,J,...";
+          },
+          "all|none|I,J,...")
+      ->capture_default_str();
+  CLI::Option* mirror = command->add_option("--mirror-root", options->mirrorRoot,
+                                            "Also copy textures and effect files below this folder");
+  CLI::Option* noMirror = command->add_flag("--no-mirror", options->noMirror, "Make no mirror copies");
+  mirror->excludes(noMirror);
+  command->callback([options, mirror, &exitCode] {
+    options->hasMirrorRoot = mirror->count() > 0;
+    exitCode = RunExportCommand(*options);
+  });
+}

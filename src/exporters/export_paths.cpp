@@ -1,0 +1,44 @@
+#include "exporters/export_paths.hpp"
+
+#include "log/debug_log.hpp"
+#include "support/client_file_index.hpp"
+#include "support/client_paths.hpp"
+#include "support/contained_path.hpp"
+#include "support/file_operations.hpp"
+#include "support/mirror_root.hpp"
+
+std::string FolderPartOf(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+std::string ResolveSource(const std::string& rel, const std::string& name) {
+  if (FileExists(rel)) return ResolveClientPath(rel);
+  const std::string cleaned = CleanPathValue(rel);
+  const std::size_t cut = cleaned.find_last_of("\\/");
+  const std::string folderHint = cut == std::string::npos ? cleaned : cleaned.substr(0, cut);
+  std::string resolved = Resolve(folderHint, name);
+  if (resolved.empty()) resolved = FindByName(name);
+  return resolved;
+}
+
+CopyOutcome CopyBelowRoot(const std::string& source, const std::string& root, const std::string& rel,
+                          const std::string& mkdirOp, const std::string& copyOp) {
+  const std::string dest = JoinUnderRoot(root, rel);
+  if (dest.empty()) return CopyOutcome::Outside;
+  const std::string parent = FolderPartOf(dest);
+  if (!parent.empty()) {
+    if (!mkdirOp.empty()) SetLastOp(mkdirOp + parent);
+    CreateRecursiveDirectory(parent);
+  }
+  SetLastOp(copyOp + source + "->" + dest);
+  return TryCopyFile(source, dest) ? CopyOutcome::Copied : CopyOutcome::Failed;
+}
+
+void CopyToMirror(const std::string& source, const std::string& rel) {
+  const std::string dest = MirrorDestination(rel);
+  if (dest.empty()) return;
+  const std::string parent = FolderPartOf(dest);
+  if (!parent.empty()) CreateRecursiveDirectory(parent);
+  TryCopyFile(source, dest);
+}

@@ -1,0 +1,206 @@
+#include "pipeline/msm_task.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+
+#include "exporters/msm_group_exporter.hpp"
+#include "filters/filter_manager.hpp"
+#include "log/gui_log.hpp"
+#include "pipeline/pipeline_runner.hpp"
+#include "pipeline/pipeline_state.hpp"
+#include "support/client_file_index.hpp"
+#include "support/client_paths.hpp"
+#include "support/granny_analyzer.hpp"
+#include "support/mirror_root.hpp"
+
+namespace {
+
+constexpr float kEarlyEndProgress = 0.33f;
+constexpr std::size_t kProgressStride = 16;
+
+struct ScriptChoice {
+  std::string label;         // the file name as first met
+  std::vector<int> numbers;  // running numbers of every script with that name
+};
+
+bool StopRequested() { return GetPipelineState().stopRequested.load(); }
+
+void EndEarly(const std::string& warning) {
+  AddGuiLog(warning, GuiLogWarning);
+  SetProgressMonotonic(kEarlyEndProgress);
+}
+
+// The labels offered in the choice: "name" or "name (Nx)" when N scripts share that name.
+std::vector<std::string> ChoiceLabels(const std::map<std::string, ScriptChoice>& choice) {
+  std::vector<std::string> labels;
+  for (const auto& entry : choice) {
+    std::string label = entry.second.label;
+    if (entry.second.numbers.size() > 1) label += " (" + std::to_string(entry.second.numbers.size()) + "x)";
+    labels.push_back(label);
+  }
+  return labels;
+}
+
+// Runs `body` for every index of the list on one extra thread, as the phases of the task do.
+// Each element's exceptions are caught so that one bad group cannot end the phase.
+template <typename Body>
+void RunPhase(std::size_t count, Body body) {
+  std::thread worker([count, &body] {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (StopRequested()) return;
+      try {
+        body(i);
+      } catch (...) {
+      }
+    }
+  });
+  worker.join();
+}
+
+void AnalyseModel(MsmGroupRecord& record, std::mutex& analysisMutex) {
+  if (record.modelPath.empty()) return;
+  std::string path = ResolveClientPath(StripGameRootPrefix(record.modelPath));
+  if (!FileExists(path)) {
+    const std::string found = Resolve("", FileNameOf(path));
+    if (!found.empty()) path = found;
+  }
+  if (!FileExists(path)) return;
+  if (!GrannyAnalyzer::IsInitialized()) {
+    // Without the runtime every analysis would fail and every group be skipped; the group is
+    // exported with its model and script textures instead, only the model's own textures are unknown.
+    record.modelInfo.gr2Path = path;
+    return;
+  }
+  std::lock_guard<std::mutex> lock(analysisMutex);
+  record.modelInfo = GrannyAnalyzer::Analyze(path);
+}
+
+}  // namespace
+
+std::string MsmDedupKey(const MsmGroupRecord& record) {
+  std::vector<std::string> textures = record.ddsFiles;
+  std::sort(textures.begin(), textures.end());
+  std::string key = record.groupType + "|" + ToLowerCopy(FileNameOf(record.modelPath)) + "|";
+  for (std::size_t i = 0; i < textures.size(); ++i) {
+    if (i > 0) key += ",";
+    key += ToLowerCopy(textures[i]);
+  }
+  return key;
+}
+
+std::string NumberedGroupName(std::size_t position, const std::string& groupType) {
+  char number[32];
+  std::snprintf(number, sizeof(number), "[%04zu]", position);
+  return number + groupType;
+}
+
+void RunMsmTask() { RunMsmTask(DefaultReferenceFolder()); }
+
+void RunMsmTask(const std::string& referenceFolder) {
+  AddGuiLog(">> AVVIO PROCESSO MSM...", GuiLogInfo);
+  const std::string clientRoot = GetPathSettings().clientRoot;
+  const std::string outputRoot = GetPathSettings().outputRoot;
+  if (clientRoot.empty() || outputRoot.empty()) {
+    AddGuiLog("[ERROR] Path Not Found! Select Client and Output.", GuiLogError);
+    return;
+  }
+
+  const std::string taskFolder = outputRoot + "\\Exported_Models_MSM";
+  if (!EnsureDirectory(taskFolder)) {
+    AddGuiLog("[ERROR] Cannot create directory output: " + taskFolder, GuiLogError);
+    return;
+  }
+  SetOutputRoot(taskFolder);
+  PrepareMirrorRoot();
+
+  AddGuiLog("Scanning MSM...", GuiLogInfo);
+  const std::map<std::int32_t, std::string> scripts = FindStandardMsmFiles(clientRoot);
+  if (scripts.empty()) {
+    EndEarly("[WARN] No MSM Found.");
+    return;
+  }
+
+  std::map<std::string, ScriptChoice> choice;
+  for (const auto& script : scripts) {
+    const std::string name = FileNameOf(script.second);
+    ScriptChoice& entry = choice[ToLowerCopy(name)];
+    if (entry.numbers.empty()) entry.label = name;
+    entry.numbers.push_back(script.first);
+  }
+  const std::vector<std::string> labels = ChoiceLabels(choice);
+
+  std::vector<int> chosen;
+  if (labels.size() < 2) {
+    chosen.push_back(0);
+  } else {
+    chosen = RequestUserSelection("Select file MSM:", labels);
+    if (chosen.empty()) {
+      EndEarly("[WARN] No MSM Selected.");
+      return;
+    }
+  }
+
+  FilterManager& filter = FilterManager::Instance();
+  filter.LoadOldMsm(referenceFolder);
+
+  std::vector<const ScriptChoice*> entries;
+  for (const auto& entry : choice) entries.push_back(&entry.second);
+  std::vector<MsmGroupRecord> parsed;
+  std::mutex parseLogMutex;
+  for (int index : chosen) {
+    if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) continue;
+    for (int number : entries[static_cast<std::size_t>(index)]->numbers) {
+      const std::string& path = scripts.at(number);
+      {
+        std::lock_guard<std::mutex> lock(parseLogMutex);
+        AddGuiLog("Parsing: " + FileNameOf(path), GuiLogInfo);
+      }
+      std::vector<MsmGroupRecord> records = MsmParser::ParseFile(path);
+      for (MsmGroupRecord& record : records) parsed.push_back(std::move(record));
+    }
+  }
+
+  std::unordered_set<std::string> seenKeys;
+  std::vector<MsmGroupRecord> kept;
+  for (MsmGroupRecord& record : parsed) {
+    if (!seenKeys.insert(MsmDedupKey(record)).second) continue;
+    kept.push_back(std::move(record));
+    kept.back().groupName = NumberedGroupName(kept.size(), kept.back().groupType);
+  }
+
+  std::vector<MsmGroupRecord*> exportList;
+  for (MsmGroupRecord& record : kept) {
+    if (!filter.ShouldSkipGroup(record)) exportList.push_back(&record);
+  }
+  if (exportList.empty()) {
+    EndEarly("[WARN] No Group Found After Filters (_old).");
+    return;
+  }
+
+  BuildClientFileIndex(clientRoot);
+
+  const std::size_t count = exportList.size();
+  const float total = static_cast<float>(count);
+  std::mutex analysisMutex;
+  RunPhase(count, [&](std::size_t i) {
+    if (i % kProgressStride == 0) SetProgressMonotonic(0.5f * static_cast<float>(i) / total);
+    AnalyseModel(*exportList[i], analysisMutex);
+  });
+
+  std::atomic<std::size_t> done{0};
+  RunPhase(count, [&](std::size_t i) {
+    FileExporter::ExportGroup(*exportList[i]);
+    const std::size_t now = done.fetch_add(1) + 1;
+    if (now % kProgressStride == 0) SetProgressMonotonic(0.5f + 0.5f * static_cast<float>(now) / total);
+  });
+
+  AddGuiLog("[OK] MSM completato.", GuiLogSuccess);
+  SetProgressMonotonic(1.0f);
+}
+
+void RegisterMsmTask() { RegisterTaskDriver(TaskMsm, &RunMsmTask); }
