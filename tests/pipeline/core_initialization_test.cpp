@@ -3,106 +3,87 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "exporters/export_test_helpers.hpp"
 #include "pipeline/pipeline_runner.hpp"
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
+#include "support/test_environment.hpp"
 
 namespace {
 
-std::string Read(const std::string& path) {
-  std::string contents;
-  platform::ReadWholeFile(path, contents);
-  return contents;
-}
+using exporttest::ReadFile;
+using exporttest::WriteFile;
 
-// A table like the executables' one, with the contents each test expects to find on disk.
+// A table like the executables' one, short: the runtime, two lists (one binary) and an empty entry.
 class EmbeddedFiles : public testing::Test {
  protected:
   EmbeddedFiles() {
-    contents_.push_back(std::string("runtime\0bytes", 13));  // binary: the zero byte must survive
-    for (int id = kResourceFirstReferenceList; id <= kResourceLastReferenceList; ++id) {
-      contents_.push_back(std::string("list ") + std::to_string(id) + "\r\n");
-    }
-    entries_.push_back({kResourceGrannyRuntime, "granny2", Bytes(0), contents_[0].size()});
-    for (int id = kResourceFirstReferenceList; id <= kResourceLastReferenceList; ++id) {
-      const std::size_t i = static_cast<std::size_t>(id - kResourceFirstReferenceList + 1);
-      entries_.push_back({id, ReferenceListFileName(id), Bytes(i), contents_[i].size()});
-    }
-    entries_.push_back({299, "empty", Bytes(0), 0});
-    SetEmbeddedResources(EmbeddedResourceTable{entries_.data(), entries_.size()});
+    SetEmbeddedResources(EmbeddedResourceTable{entries_, sizeof(entries_) / sizeof(entries_[0])});
   }
   ~EmbeddedFiles() override { SetEmbeddedResources(EmbeddedResourceTable{}); }
 
-  const unsigned char* Bytes(std::size_t i) const {
-    return reinterpret_cast<const unsigned char*>(contents_[i].data());
-  }
-  std::string ListPath(int id) const {
-    return temp_.Join(std::string("standard_filters\\") + ReferenceListFileName(id));
+  static const unsigned char* Bytes(const std::string& text) {
+    return reinterpret_cast<const unsigned char*>(text.data());
   }
 
-  exporttest::TempFolder temp_;
-  std::vector<std::string> contents_;
-  std::vector<EmbeddedResource> entries_;
+  const std::string runtime_ = "runtime";
+  const std::string warrior_ = std::string("list\0 210\r\n", 11);  // the zero byte must survive
+  const std::string npc_ = "list 219\r\n";
+  const EmbeddedResource entries_[4] = {{kResourceGrannyRuntime, "granny2", Bytes(runtime_), runtime_.size()},
+                                        {210, ReferenceListFileName(210), Bytes(warrior_), warrior_.size()},
+                                        {219, ReferenceListFileName(219), Bytes(npc_), npc_.size()},
+                                        {299, "empty", Bytes(runtime_), 0}};
+  testenv::ScopedTempDir temp_{"embedded"};
+  std::string app_ = temp_.path() + "app";
+  std::string lists_ = app_ + "\\standard_filters\\";
 };
 
-TEST_F(EmbeddedFiles, FirstStartWritesTheRuntimeAndElevenListsByteForByte) {
-  WriteEmbeddedFiles(temp_.path());
-  EXPECT_EQ(Read(temp_.Join(GrannyRuntimeFileName())), contents_[0]);
-  std::vector<platform::DirEntry> lists;
-  ASSERT_TRUE(platform::ListDirectory(temp_.Join("standard_filters"), lists));
-  EXPECT_EQ(lists.size(), 11u);
-  for (int id = kResourceFirstReferenceList; id <= kResourceLastReferenceList; ++id) {
-    EXPECT_EQ(Read(ListPath(id)), contents_[static_cast<std::size_t>(id - kResourceFirstReferenceList + 1)]);
-  }
-  EXPECT_STREQ(ReferenceListFileName(219), "npclist_old.txt");
-  EXPECT_STREQ(ReferenceListFileName(220), "wolfman_m_old.msm");
-}
+TEST_F(EmbeddedFiles, StartWritesOnlyWhatIsMissingAndNeverOverwrites) {
+  WriteFile(lists_ + ReferenceListFileName(210), "edited by the user");
+  WriteEmbeddedFiles(app_);
+  EXPECT_EQ(ReadFile(app_ + "\\" + GrannyRuntimeFileName()), runtime_);
+  EXPECT_EQ(ReadFile(lists_ + "npclist_old.txt"), npc_);
+  EXPECT_EQ(ReadFile(lists_ + ReferenceListFileName(210)), "edited by the user");
+  EXPECT_EQ(exporttest::FilesBelow(lists_).size(), 2u);
 
-TEST_F(EmbeddedFiles, LaterStartsRestoreOnlyWhatIsMissingAndNeverOverwrite) {
-  WriteEmbeddedFiles(temp_.path());
-  temp_.WriteFile("standard_filters\\warrior_m_old.msm", "edited by the user");
-  temp_.WriteFile(GrannyRuntimeFileName(), "a runtime the user dropped in");
-  ASSERT_TRUE(platform::DeleteFile(ListPath(219)));
-
-  WriteEmbeddedFiles(temp_.path());
-  EXPECT_EQ(Read(temp_.Join("standard_filters\\warrior_m_old.msm")), "edited by the user");
-  EXPECT_EQ(Read(temp_.Join(GrannyRuntimeFileName())), "a runtime the user dropped in");
-  EXPECT_EQ(Read(ListPath(219)), "list 219\r\n");
+  ASSERT_TRUE(platform::DeleteFile(lists_ + ReferenceListFileName(210)));
+  WriteFile(app_ + "\\" + GrannyRuntimeFileName(), "a runtime the user dropped in");
+  WriteEmbeddedFiles(app_);
+  EXPECT_EQ(ReadFile(lists_ + ReferenceListFileName(210)), warrior_);
+  EXPECT_EQ(ReadFile(app_ + "\\" + GrannyRuntimeFileName()), "a runtime the user dropped in");
 }
 
 TEST_F(EmbeddedFiles, AFileNamedLikeTheListFolderBlocksOnlyTheLists) {
-  temp_.WriteFile("standard_filters", "not a folder");
-  WriteEmbeddedFiles(temp_.path());
-  EXPECT_EQ(Read(temp_.Join("standard_filters")), "not a folder");
-  EXPECT_EQ(Read(temp_.Join(GrannyRuntimeFileName())), contents_[0]);
+  WriteFile(app_ + "\\standard_filters", "not a folder");
+  WriteEmbeddedFiles(app_);
+  EXPECT_EQ(ReadFile(app_ + "\\standard_filters"), "not a folder");
+  EXPECT_EQ(ReadFile(app_ + "\\" + GrannyRuntimeFileName()), runtime_);
 }
 
 TEST_F(EmbeddedFiles, ExtractionFailsForUnknownOrEmptyResourcesAndMissingFolders) {
-  EXPECT_FALSE(ExtractResourceToFile(202, temp_.Join("unknown.bin")));
-  EXPECT_FALSE(ExtractResourceToFile(299, temp_.Join("empty.bin")));
-  EXPECT_EQ(platform::GetFileAttributes(temp_.Join("unknown.bin")), platform::kInvalidAttributes);
-  EXPECT_EQ(platform::GetFileAttributes(temp_.Join("empty.bin")), platform::kInvalidAttributes);
-  EXPECT_FALSE(ExtractResourceToFile(210, temp_.Join("no\\such\\folder\\x.msm")));
-  EXPECT_TRUE(ExtractResourceToFile(210, temp_.Join("x.msm")));
+  const std::string& t = temp_.path();
+  EXPECT_FALSE(ExtractResourceToFile(202, t + "unknown.bin"));
+  EXPECT_FALSE(ExtractResourceToFile(299, t + "empty.bin"));
+  EXPECT_FALSE(ExtractResourceToFile(210, t + "no\\such\\folder\\x.msm"));
+  EXPECT_EQ(exporttest::FilesBelow(t).size(), 0u);
+  EXPECT_TRUE(ExtractResourceToFile(210, t + "x.msm"));
   SetEmbeddedResources(EmbeddedResourceTable{});
-  EXPECT_FALSE(ExtractResourceToFile(210, temp_.Join("y.msm")));
+  EXPECT_FALSE(ExtractResourceToFile(210, t + "y.msm"));
 }
 
 TEST(CorePathFields, BareDriveRootsShowAsEmptyFields) {
   const PathSettings saved = GetPathSettings();
-  GetPathSettings().clientRoot = "D:\\";
-  GetPathSettings().outputRoot = "e:";
-  FillPathFields();
-  EXPECT_STREQ(ClientPathText(), "");
-  EXPECT_STREQ(OutputPathText(), "");
-  GetPathSettings().clientRoot = "D:/Games/Client\\";
-  GetPathSettings().outputRoot = "D:\\x";
-  FillPathFields();
-  EXPECT_STREQ(ClientPathText(), "D:\\Games\\Client\\");
-  EXPECT_STREQ(OutputPathText(), "D:\\x");
+  const struct {
+    const char *client, *output, *clientField, *outputField;
+  } cases[] = {{"D:\\", "e:", "", ""}, {"D:/Games/Client\\", "D:\\x", "D:\\Games\\Client\\", "D:\\x"}};
+  for (const auto& c : cases) {
+    GetPathSettings().clientRoot = c.client;
+    GetPathSettings().outputRoot = c.output;
+    FillPathFields();
+    EXPECT_STREQ(ClientPathText(), c.clientField);
+    EXPECT_STREQ(OutputPathText(), c.outputField);
+  }
   GetPathSettings() = saved;
   FillPathFields();
 }
