@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/support/gr2_sections.hpp"
+#include "granny2/gr2_container.hpp"
 #include "granny2/oodle1.hpp"
 #include "platform/platform.hpp"
 
@@ -17,7 +17,7 @@ namespace {
 struct Model {
   std::string name;
   std::string bytes;
-  std::vector<Gr2SectionSlice> sections;
+  std::vector<granny2::SectionHeader> sections;
 };
 
 }  // namespace
@@ -32,11 +32,17 @@ int main(int argc, char** argv) {
     m.name = name;
     const std::string path =
         platform::ToInternalPath(std::string(VINTREL_SHARED_TESTDATA) + "/gr2-oodle1/" + name);
-    if (!platform::ReadWholeFile(path, m.bytes) || !ReadGr2Sections(m.bytes, &m.sections)) {
-      std::fprintf(stderr, "cannot read the sections of %s\n", path.c_str());
+    granny2::Container container;
+    std::string error;
+    if (!platform::ReadWholeFile(path, m.bytes) ||
+        !granny2::ReadContainer(reinterpret_cast<const uint8_t*>(m.bytes.data()), m.bytes.size(), container,
+                                error)) {
+      std::fprintf(stderr, "cannot read the sections of %s: %s\n", path.c_str(), error.c_str());
       return 1;
     }
-    for (const Gr2SectionSlice& s : m.sections) largest = std::max<size_t>(largest, s.decompressedSize);
+    m.sections = container.sections;
+    for (const granny2::SectionHeader& s : m.sections)
+      largest = std::max<size_t>(largest, s.decompressedSize);
     models.push_back(std::move(m));
   }
 
@@ -50,7 +56,7 @@ int main(int argc, char** argv) {
   double elapsed = 0;
   while (elapsed < seconds) {
     for (const Model& m : models) {
-      for (const Gr2SectionSlice& s : m.sections) {
+      for (const granny2::SectionHeader& s : m.sections) {
         if (s.compression != 2 || s.decompressedSize == 0) continue;
         const auto* in = reinterpret_cast<const uint8_t*>(m.bytes.data()) + s.dataOffset;
         if (!Oodle1Decompress(in, s.compressedSize, out.data(), s.decompressedSize, s.first16bit, s.first8bit,

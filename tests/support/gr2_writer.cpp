@@ -39,10 +39,10 @@ struct Section {
 };
 
 struct Member {
-  std::uint32_t type;       // 1 inline struct, 2 reference, 3 array of structs, 4 array of references,
-  const char* name;         // 5 variant reference, 8 string, 19 int32
-  std::int64_t definition;  // offset of the member list in the types section, -1 for none
-  std::int32_t width;
+  std::uint32_t type;            // 1 inline struct, 2 reference, 3 array of structs, 4 array of references,
+  const char* name;              // 5 variant reference, 8 string, 19 int32
+  std::int64_t definition = -1;  // offset of the member list in the types section
+  std::int32_t width = 0;
 };
 
 class Builder {
@@ -50,29 +50,17 @@ class Builder {
   explicit Builder(const Gr2WriteOptions& o) : o_(o), p_(o.is64Bit ? 8 : 4) {}
 
   std::string Build(const std::vector<std::string>& textures, int meshCount) {
+    // clang-format off
     const std::uint32_t layout = TypeList(
-        {{19, "BytesPerPixel", -1, 0}, {19, "ShiftForComponent", -1, 4}, {19, "BitsForComponent", -1, 4}}, 0,
-        true);
+        {{19, "BytesPerPixel"}, {19, "ShiftForComponent", -1, 4}, {19, "BitsForComponent", -1, 4}}, 0, true);
     const std::uint32_t layoutSize = 36;
-    const std::uint32_t texture = TypeList({{8, "FromFileName", -1, 0},
-                                            {19, "TextureType", -1, 0},
-                                            {19, "Width", -1, 0},
-                                            {19, "Height", -1, 0},
-                                            {19, "Encoding", -1, 0},
-                                            {19, "SubFormat", -1, 0},
-                                            {1, "Layout", layout, 0},
-                                            {3, "Images", -1, 0},
-                                            {5, "ExtendedData", -1, 0}},
-                                           layoutSize, true);
+    const std::uint32_t texture = TypeList(
+        {{8, "FromFileName"}, {19, "TextureType"}, {19, "Width"}, {19, "Height"}, {19, "Encoding"},
+         {19, "SubFormat"}, {1, "Layout", layout, 0}, {3, "Images"}, {5, "ExtendedData"}}, layoutSize, true);
     const std::uint32_t textureSize = p_ + 5 * 4 + layoutSize + (4 + p_) + 2 * p_;
-    const std::uint32_t mesh = TypeList({{8, "Name", -1, 0},
-                                         {2, "PrimaryVertexData", -1, 0},
-                                         {3, "MorphTargets", -1, 0},
-                                         {2, "PrimaryTopology", -1, 0},
-                                         {3, "MaterialBindings", -1, 0},
-                                         {3, "BoneBindings", -1, 0},
-                                         {5, "ExtendedData", -1, 0}},
-                                        0, true);
+    const std::uint32_t mesh = TypeList(
+        {{8, "Name"}, {2, "PrimaryVertexData"}, {3, "MorphTargets"}, {2, "PrimaryTopology"},
+         {3, "MaterialBindings"}, {3, "BoneBindings"}, {5, "ExtendedData"}}, 0, true);
     const std::uint32_t meshSize = 3 * p_ + 3 * (4 + p_) + 2 * p_;
 
     // The root list comes last so that an unterminated one runs into the section's end.
@@ -81,19 +69,11 @@ class Builder {
     if (o_.defect == Gr2Defect::CyclicTypeTree) members.push_back({1, "Self", root, 0});
     if (o_.leadingRootMember) members.push_back({1, "ExtraHeader", layout, 2});
     const std::size_t first = members.size();
-    members.insert(members.end(), {{2, "ArtToolInfo", -1, 0},
-                                   {2, "ExporterInfo", -1, 0},
-                                   {8, "FromFileName", -1, 0},
-                                   {4, "Textures", texture, 0},
-                                   {4, "Materials", -1, 0},
-                                   {4, "Skeletons", -1, 0},
-                                   {4, "VertexDatas", -1, 0},
-                                   {4, "TriTopologies", -1, 0},
-                                   {4, "Meshes", mesh, 0},
-                                   {4, "Models", -1, 0},
-                                   {4, "TrackGroups", -1, 0},
-                                   {4, "Animations", -1, 0},
-                                   {5, "ExtendedData", -1, 0}});
+    members.insert(members.end(), {
+        {2, "ArtToolInfo"}, {2, "ExporterInfo"}, {8, "FromFileName"}, {4, "Textures", texture, 0},
+        {4, "Materials"}, {4, "Skeletons"}, {4, "VertexDatas"}, {4, "TriTopologies"}, {4, "Meshes", mesh, 0},
+        {4, "Models"}, {4, "TrackGroups"}, {4, "Animations"}, {5, "ExtendedData"}});
+    // clang-format on
     std::vector<std::uint32_t> at;
     TypeList(members, layoutSize, o_.defect != Gr2Defect::UnterminatedTypeList, &at);
     const std::uint32_t texturesAt = at[first + 3], meshesAt = at[first + 8];
@@ -125,8 +105,7 @@ class Builder {
         obj.Pointer(object, kStrings, String("Mesh" + std::to_string(i)));
       }
     }
-    if (o_.defect == Gr2Defect::RelocationPastSection && slots > 0)
-      obj.Pointer(texturesAt + 4, kObjects, obj.Size() + 64);
+    if (o_.defect == Gr2Defect::RelocationPastSection) obj.Pointer(texturesAt + 4, kObjects, obj.Size() + 64);
     return Assemble(root);
   }
 
@@ -179,32 +158,20 @@ class Builder {
     }
     for (std::uint32_t i = 0; i < kSectionCount; ++i) {
       const std::uint32_t size = s_[i].Size(), relocationsAt = static_cast<std::uint32_t>(file.size());
-      const std::uint32_t fields[] = {size > 0 ? o_.compression : 0,
-                                      dataAt[i],
-                                      size,
-                                      size,
-                                      4,
-                                      size,
-                                      size,
-                                      relocationsAt,
-                                      static_cast<std::uint32_t>(s_[i].relocations.size()),
-                                      relocationsAt};
+      const std::uint32_t count = static_cast<std::uint32_t>(s_[i].relocations.size());
+      const std::uint32_t method = size > 0 ? o_.compression : 0;
+      const std::uint32_t fields[] = {method, dataAt[i], size,          size,  4,
+                                      size,   size,      relocationsAt, count, relocationsAt};
       for (std::size_t k = 0; k < 10; ++k) PutU32(file, tableAt + i * 44 + 4 * k, fields[k]);
       for (const auto& r : s_[i].relocations) {
         file.append(12, '\0');
         for (std::size_t k = 0; k < 3; ++k) PutU32(file, file.size() - 12 + 4 * k, r[k]);
       }
     }
-    const std::uint32_t info[] = {static_cast<std::uint32_t>(o_.version),
-                                  static_cast<std::uint32_t>(file.size()),
-                                  0,
-                                  infoSize,
-                                  kSectionCount,
-                                  kTypes,
-                                  rootType,
-                                  kObjects,
-                                  0,
-                                  0x80000037u};
+    const std::uint32_t version = static_cast<std::uint32_t>(o_.version),
+                        size = static_cast<std::uint32_t>(file.size());
+    const std::uint32_t info[] = {version, size,     0,        infoSize, kSectionCount,
+                                  kTypes,  rootType, kObjects, 0,        0x80000037u};
     for (std::size_t k = 0; k < 10; ++k) PutU32(file, 0x20 + 4 * k, info[k]);
     if (o_.version == 7) PutU32(file, 0x58, o_.stringDatabase);
     FixGr2Crc(file);

@@ -18,13 +18,13 @@ enum class Gr2Defect {
 struct Gr2WriteOptions {
   int version = 7;  // info header layout: 6 or 7
   bool is64Bit = false;
+  std::uint32_t compression = 0;     // method recorded for every non-empty section (the data stays raw)
   bool v6Magic = false;              // the v6 magic whatever the version, as some real clients have
+  bool leadingRootMember = false;    // an inline struct before the standard root members
   bool bigEndianMagic = false;       // the 32-bit v7 big-endian magic
   std::uint32_t stringDatabase = 0;  // v7 only; non-zero marks hashed names
-  std::uint32_t compression = 0;     // method recorded for every non-empty section (the data stays raw)
   int nullTextureSlots = 0;          // null references appended to the Textures list
   int unnamedTextures = 0;           // textures with a null FromFileName appended to the list
-  bool leadingRootMember = false;    // an inline struct before the standard root members
   Gr2Defect defect = Gr2Defect::None;
 };
 

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "granny2/gr2_container.hpp"
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
 #include "support/debug_log_capture.hpp"
 #include "support/gr2_writer.hpp"
-#include "support/scoped_temp_folder.hpp"
+#include "support/test_environment.hpp"
 
 namespace {
 
@@ -25,7 +26,8 @@ std::string RuntimePath() {
 #endif
 }
 
-bool Logged(const std::vector<std::string>& lines, const std::string& text) {
+bool Logged(const testenv::DebugLogCapture& log, const std::string& text) {
+  const std::vector<std::string> lines = log.Lines();
   return std::any_of(lines.begin(), lines.end(),
                      [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
@@ -45,35 +47,37 @@ class GrannyAnalyzerTest : public ::testing::Test {
     GrannyAnalyzer::Initialize(RuntimePath());
     ASSERT_TRUE(GrannyAnalyzer::IsInitialized()) << RuntimePath();
   }
+  std::string Model(const std::string& name, const std::vector<std::string>& textures, int meshes,
+                    const Gr2WriteOptions& options = {}) {
+    EXPECT_TRUE(WriteGr2File(client_.path() + name, textures, meshes, options));
+    return client_.path() + name;
+  }
 
-  ScopedTempFolder client_;
+  testenv::ScopedTempDir client_{"client"};
   std::string savedClientRoot_;
 };
 
 TEST(GrannyFunctionLookup, TriesPlainThenSuffixedThenDecoratedName) {
-  std::map<std::string, int> exported;
+  std::map<std::string, int> exported = {{"_GrannyReadEntireFile@4", 3}};
   std::vector<std::string> asked;
   const auto lookup = [&](const char* name) -> void* {
     asked.push_back(name);
     auto it = exported.find(name);
     return it == exported.end() ? nullptr : &it->second;
   };
-  exported["_GrannyReadEntireFile@4"] = 3;
   EXPECT_EQ(FindGrannyFunction(lookup, "GrannyReadEntireFile"), &exported["_GrannyReadEntireFile@4"]);
   EXPECT_EQ(asked, (std::vector<std::string>{"GrannyReadEntireFile", "GrannyReadEntireFile4",
                                              "_GrannyReadEntireFile@4"}));
   exported["GrannyReadEntireFile4"] = 2;
   EXPECT_EQ(FindGrannyFunction(lookup, "GrannyReadEntireFile"), &exported["GrannyReadEntireFile4"]);
-  exported.clear();
   EXPECT_EQ(FindGrannyFunction(lookup, "GrannyFreeFile"), nullptr);
 }
 
 TEST_F(GrannyAnalyzerTest, WithoutTheRuntimeEveryAnalysisSaysSo) {
   testenv::DebugLogCapture log;
-  GrannyAnalyzer::Initialize(client_.Join("missing") + "\\" + platform::SharedLibraryFileName("granny2"));
+  GrannyAnalyzer::Initialize(client_.path() + "missing\\" + platform::SharedLibraryFileName("granny2"));
   EXPECT_FALSE(GrannyAnalyzer::IsInitialized());
-  EXPECT_TRUE(Logged(log.Lines(), "[ERROR] [GrannyAnalyzer] LoadLibrary failed for granny2.dll"));
-
+  EXPECT_TRUE(Logged(log, "[ERROR] [GrannyAnalyzer] LoadLibrary failed for granny2.dll"));
   // A library without the three entry points is let go again.
 #ifdef _WIN32
   GrannyAnalyzer::Initialize("kernel32.dll");
@@ -81,114 +85,83 @@ TEST_F(GrannyAnalyzerTest, WithoutTheRuntimeEveryAnalysisSaysSo) {
   GrannyAnalyzer::Initialize("libm.so.6");
 #endif
   EXPECT_FALSE(GrannyAnalyzer::IsInitialized());
-  EXPECT_TRUE(Logged(log.Lines(), "[ERROR] [GrannyAnalyzer] Missing required Granny functions"));
+  EXPECT_TRUE(Logged(log, "[ERROR] [GrannyAnalyzer] Missing required Granny functions"));
 
-  const std::string model = client_.Join("a.gr2");
-  ASSERT_TRUE(WriteGr2File(model, {"a.dds"}, 1));
-  const GrannyModelInfo info = GrannyAnalyzer::Analyze(model);
-  EXPECT_EQ(info.gr2Path, model);
+  const GrannyModelInfo info = GrannyAnalyzer::Analyze(Model("a.gr2", {"a.dds"}, 1));
+  EXPECT_EQ(info.gr2Path, client_.path() + "a.gr2");
   EXPECT_EQ(info.error, "Granny2 SDK non inizializzato");
-  EXPECT_TRUE(info.textures.empty());
   EXPECT_EQ(info.meshCount, -1);
 }
 
-TEST_F(GrannyAnalyzerTest, ListsTexturesSortedWithoutDuplicatesInEveryLayout) {
+TEST_F(GrannyAnalyzerTest, ListsTexturesSortedWithoutDuplicatesAndFindsThemUnderTheClient) {
   LoadRuntime();
-  client_.WriteFile("item\\weapon\\sword.dds", "dds");
-  const std::vector<std::string> textures = {
-      "d:\\ymir work\\item\\weapon\\sword.dds", "d:\\ymir work\\item\\weapon\\aura.dds",
-      "d:\\ymir work\\item\\weapon\\sword.dds", "D:\\Ymir Work\\item\\weapon\\SWORD.dds"};
-  const std::vector<std::string> expected = {"D:\\Ymir Work\\item\\weapon\\SWORD.dds",
-                                             "d:\\ymir work\\item\\weapon\\aura.dds",
-                                             "d:\\ymir work\\item\\weapon\\sword.dds"};
-  for (int version : {6, 7}) {
-    for (bool wide : {false, true}) {
-      Gr2WriteOptions options;
-      options.version = version;
-      options.is64Bit = wide;
-      options.nullTextureSlots = 1;
-      options.unnamedTextures = 1;
-      const std::string model = client_.Join("m" + std::to_string(version) + (wide ? "w" : "n") + ".gr2");
-      ASSERT_TRUE(WriteGr2File(model, textures, 2, options));
-      testenv::DebugLogCapture log;
-      const GrannyModelInfo info = GrannyAnalyzer::Analyze(model);
-      ASSERT_EQ(info.error, "") << model;
-      EXPECT_FALSE(info.skipped);
-      EXPECT_EQ(info.meshCount, 2);
-      std::vector<std::string> names;
-      for (const GrannyTexture& t : info.textures) names.push_back(t.fileName);
-      ASSERT_EQ(names, expected) << model;
-      // Game paths are looked up under the client folder, whatever their letter case.
-      EXPECT_TRUE(info.textures[0].exists);
-      EXPECT_FALSE(info.textures[1].exists);
-      EXPECT_TRUE(info.textures[2].exists);
-      const auto lines = log.Lines();
-      EXPECT_TRUE(Logged(lines, "[INFO] [GrannyAnalyzer] MeshCount=2"));
-      EXPECT_TRUE(Logged(lines, "[INFO] [GrannyAnalyzer] TextureCount=6"));
-      EXPECT_TRUE(Logged(
-          lines, "[DEBUG] [GrannyAnalyzer] Found texture: d:\\ymir work\\item\\weapon\\aura.dds (missing)"));
-      EXPECT_TRUE(Logged(lines, "[INFO] [GrannyAnalyzer] Analyze complete for: " + model + " textures=3"));
-    }
-  }
-}
-
-TEST_F(GrannyAnalyzerTest, ModelsWithoutMeshesOrTexturesAreSkipped) {
-  LoadRuntime();
-  struct Case {
-    const char* name;
-    std::vector<std::string> textures;
-    int meshes;
-    Gr2WriteOptions options;
-    const char* logged;
-  };
-  Gr2WriteOptions unnamed;
-  unnamed.unnamedTextures = 2;
-  unnamed.nullTextureSlots = 1;
-  Gr2WriteOptions nullPointer;
-  nullPointer.defect = Gr2Defect::CountWithNullPointer;
-  const Case cases[] = {
-      {"nomesh.gr2", {"a.dds"}, 0, {}, "MeshCount<=0, skipping: "},
-      {"notex.gr2", {}, 1, {}, "No textures in GR2, skipping: "},
-      {"nullptr.gr2", {"a.dds", "b.dds"}, 1, nullPointer, "No textures in GR2, skipping: "},
-      {"unnamed.gr2", {}, 1, unnamed, "After dedupe no textures found for: "},
-  };
-  for (const Case& c : cases) {
-    const std::string model = client_.Join(c.name);
-    ASSERT_TRUE(WriteGr2File(model, c.textures, c.meshes, c.options));
-    testenv::DebugLogCapture log;
-    const GrannyModelInfo info = GrannyAnalyzer::Analyze(model);
-    EXPECT_TRUE(info.skipped) << c.name;
-    EXPECT_EQ(info.error, "") << c.name;
-    EXPECT_TRUE(info.textures.empty()) << c.name;
-    EXPECT_EQ(info.meshCount, c.meshes) << c.name;
-    EXPECT_TRUE(Logged(log.Lines(), std::string("[WARN] [GrannyAnalyzer] ") + c.logged + model)) << c.name;
-  }
-}
-
-TEST_F(GrannyAnalyzerTest, UnreadableModelsGiveTheErrorAndTheReasonInTheLog) {
-  LoadRuntime();
-  const std::string missing = client_.Join("missing.gr2");
-  EXPECT_EQ(GrannyAnalyzer::Analyze(missing).error, "Impossibile leggere file GR2: " + missing);
-
-  Gr2WriteOptions bitKnit;
-  bitKnit.compression = 4;
-  const std::string model = client_.Join("bitknit.gr2");
-  ASSERT_TRUE(WriteGr2File(model, {"a.dds"}, 1, bitKnit));
+  platform::CreateFolderWithParents(client_.path() + "item\\weapon");
+  ASSERT_TRUE(platform::File::CreateForWrite(client_.path() + "item\\weapon\\sword.dds").IsOpen());
+  Gr2WriteOptions options;
+  options.nullTextureSlots = 1;
+  options.unnamedTextures = 1;
+  const std::string model =
+      Model("m.gr2",
+            {"d:\\ymir work\\item\\weapon\\sword.dds", "d:\\ymir work\\item\\weapon\\aura.dds",
+             "d:\\ymir work\\item\\weapon\\sword.dds", "D:\\Ymir Work\\item\\weapon\\SWORD.dds"},
+            2, options);
   testenv::DebugLogCapture log;
   const GrannyModelInfo info = GrannyAnalyzer::Analyze(model);
-  EXPECT_EQ(info.error, "Impossibile leggere file GR2: " + model);
+  ASSERT_EQ(info.error, "");
   EXPECT_FALSE(info.skipped);
-  EXPECT_EQ(info.meshCount, -1);
-  const auto lines = log.Lines();
-  EXPECT_TRUE(Logged(lines, "section 0 is compressed with BitKnit2"));
-  EXPECT_TRUE(Logged(lines, "[ERROR] [GrannyAnalyzer] Impossibile leggere file GR2: " + model));
+  EXPECT_EQ(info.meshCount, 2);
+  std::vector<std::string> found;
+  // Game paths are looked up under the client folder, whatever their letter case.
+  for (const GrannyTexture& t : info.textures) found.push_back(t.fileName + (t.exists ? " +" : " -"));
+  EXPECT_EQ(found, (std::vector<std::string>{"D:\\Ymir Work\\item\\weapon\\SWORD.dds +",
+                                             "d:\\ymir work\\item\\weapon\\aura.dds -",
+                                             "d:\\ymir work\\item\\weapon\\sword.dds +"}));
+  EXPECT_TRUE(Logged(log, "[INFO] [GrannyAnalyzer] TextureCount=6"));
+  EXPECT_TRUE(
+      Logged(log, "[DEBUG] [GrannyAnalyzer] Found texture: d:\\ymir work\\item\\weapon\\aura.dds (missing)"));
+  EXPECT_TRUE(Logged(log, "[INFO] [GrannyAnalyzer] Analyze complete for: " + model + " textures=3"));
+}
+
+TEST_F(GrannyAnalyzerTest, ModelsWithoutTexturesAreSkippedAndUnreadableOnesFailWithTheReasonLogged) {
+  LoadRuntime();
+  Gr2WriteOptions unnamed, nullPointer, bitKnit;
+  unnamed.unnamedTextures = 2;
+  unnamed.nullTextureSlots = 1;
+  nullPointer.defect = Gr2Defect::CountWithNullPointer;
+  bitKnit.compression = granny2::kCompressionBitKnit2;
+  const std::string missing = client_.path() + "missing.gr2",
+                    broken = Model("bitknit.gr2", {"a.dds"}, 1, bitKnit);
+  const struct {
+    std::string model;
+    int meshes;
+    std::string error, logged;
+  } cases[] = {
+      {Model("nomesh.gr2", {"a.dds"}, 0), 0, "", "[WARN] [GrannyAnalyzer] MeshCount<=0, skipping: "},
+      {Model("notex.gr2", {}, 1), 1, "", "[WARN] [GrannyAnalyzer] No textures in GR2, skipping: "},
+      {Model("nullptr.gr2", {"a.dds", "b.dds"}, 1, nullPointer), 1, "",
+       "[WARN] [GrannyAnalyzer] No textures in GR2, skipping: "},
+      {Model("unnamed.gr2", {}, 1, unnamed), 1, "",
+       "[WARN] [GrannyAnalyzer] After dedupe no textures found for: "},
+      {missing, -1, "Impossibile leggere file GR2: " + missing,
+       "[ERROR] [GrannyAnalyzer] Impossibile leggere file GR2: "},
+      {broken, -1, "Impossibile leggere file GR2: " + broken, "section 0 is compressed with BitKnit2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model);
+    testenv::DebugLogCapture log;
+    const GrannyModelInfo info = GrannyAnalyzer::Analyze(c.model);
+    EXPECT_EQ(info.skipped, c.error.empty());
+    EXPECT_EQ(info.error, c.error);
+    EXPECT_TRUE(info.textures.empty());
+    EXPECT_EQ(info.meshCount, c.meshes);
+    EXPECT_TRUE(Logged(log, c.logged + (c.error.empty() ? c.model : "")));
+  }
 }
 
 TEST_F(GrannyAnalyzerTest, RealOodle1ModelsReachTheirMeshes) {
   LoadRuntime();
-  const std::string model =
-      platform::ToInternalPath(std::string(VINTREL_SHARED_TESTDATA) + "/gr2-oodle1/Caveman.gr2");
-  const GrannyModelInfo info = GrannyAnalyzer::Analyze(model);
+  const GrannyModelInfo info = GrannyAnalyzer::Analyze(
+      platform::ToInternalPath(std::string(VINTREL_SHARED_TESTDATA) + "/gr2-oodle1/Caveman.gr2"));
   EXPECT_EQ(info.error, "");
   EXPECT_EQ(info.meshCount, 1);
   // This exporter hangs its textures under the materials, so the root list is empty.

@@ -1,10 +1,11 @@
 #include "support/sha256.hpp"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
-constexpr uint32_t kRoundConstants[64] = {
+const std::uint32_t kK[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -14,65 +15,45 @@ constexpr uint32_t kRoundConstants[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-void Compress(uint32_t (&h)[8], const uint8_t* block) {
-  uint32_t w[64];
-  for (int i = 0; i < 16; ++i) {
-    w[i] = (uint32_t(block[4 * i]) << 24) | (uint32_t(block[4 * i + 1]) << 16) |
-           (uint32_t(block[4 * i + 2]) << 8) | uint32_t(block[4 * i + 3]);
-  }
-  for (int i = 16; i < 64; ++i) {
-    uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-    uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-  }
-  uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
+void Compress(std::uint32_t (&h)[8], const unsigned char* block) {
+  std::uint32_t w[64], v[8];
+  for (int i = 0; i < 16; ++i)
+    w[i] =
+        std::uint32_t(block[4 * i]) << 24 | block[4 * i + 1] << 16 | block[4 * i + 2] << 8 | block[4 * i + 3];
+  for (int i = 16; i < 64; ++i)
+    w[i] = w[i - 16] + (Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3)) + w[i - 7] +
+           (Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10));
+  std::memcpy(v, h, sizeof v);
   for (int i = 0; i < 64; ++i) {
-    uint32_t t1 =
-        k + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRoundConstants[i] + w[i];
-    uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-    k = g;
-    g = f;
-    f = e;
-    e = d + t1;
-    d = c;
-    c = b;
-    b = a;
-    a = t1 + t2;
+    const std::uint32_t t1 = v[7] + (Rotr(v[4], 6) ^ Rotr(v[4], 11) ^ Rotr(v[4], 25)) +
+                             ((v[4] & v[5]) ^ (~v[4] & v[6])) + kK[i] + w[i];
+    const std::uint32_t t2 =
+        (Rotr(v[0], 2) ^ Rotr(v[0], 13) ^ Rotr(v[0], 22)) + ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
+    std::memmove(v + 1, v, 7 * sizeof v[0]);
+    v[4] += t1;
+    v[0] = t1 + t2;
   }
-  h[0] += a;
-  h[1] += b;
-  h[2] += c;
-  h[3] += d;
-  h[4] += e;
-  h[5] += f;
-  h[6] += g;
-  h[7] += k;
+  for (int i = 0; i < 8; ++i) h[i] += v[i];
 }
 
 }  // namespace
 
-std::string Sha256Hex(const void* data, size_t size) {
-  uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                   0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  const uint8_t* bytes = static_cast<const uint8_t*>(data);
-  size_t full = size / 64;
-  for (size_t i = 0; i < full; ++i) Compress(h, bytes + 64 * i);
-  uint8_t tail[128] = {};
-  size_t rest = size % 64;
-  if (rest) std::memcpy(tail, bytes + 64 * full, rest);
+std::string Sha256Hex(const void* data, std::size_t size) {
+  std::uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                        0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  for (std::size_t at = 0; at + 64 <= size; at += 64) Compress(h, bytes + at);
+  unsigned char tail[128] = {};
+  const std::size_t rest = size % 64, tailSize = rest < 56 ? 64 : 128;
+  if (rest) std::memcpy(tail, bytes + size - rest, rest);
   tail[rest] = 0x80;
-  size_t tailSize = rest < 56 ? 64 : 128;
-  uint64_t bits = static_cast<uint64_t>(size) * 8;
-  for (int i = 0; i < 8; ++i) tail[tailSize - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
-  Compress(h, tail);
-  if (tailSize == 128) Compress(h, tail + 64);
-  static const char kHex[] = "0123456789abcdef";
+  for (int i = 0; i < 8; ++i)
+    tail[tailSize - 1 - i] = static_cast<unsigned char>(std::uint64_t(size) * 8 >> (8 * i));
+  for (std::size_t at = 0; at < tailSize; at += 64) Compress(h, tail + at);
   std::string hex;
-  hex.reserve(64);
-  for (uint32_t word : h) {
-    for (int shift = 28; shift >= 0; shift -= 4) hex += kHex[(word >> shift) & 0xF];
-  }
+  for (std::uint32_t word : h)
+    for (int shift = 28; shift >= 0; shift -= 4) hex += "0123456789abcdef"[(word >> shift) & 0xF];
   return hex;
 }
