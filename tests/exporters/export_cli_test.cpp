@@ -116,20 +116,6 @@ TEST_F(ExportCommand, FirstStartWritesItsFilesBesideItselfAndExportsTheDemoClien
   EXPECT_EQ(run.out.substr(done - 9, 1), "[");
 }
 
-TEST_F(ExportCommand, ExistingReferenceListsAreUsedAsTheyAre) {
-  // A user's own list that calls the new body of the demo old: it must survive the start and count.
-  const std::string own =
-      "Group ShapeData\n{\n\tGroup ShapeData07\n\t{\n\t\tModel \"warrior_m_body_07.gr2\"\n\t}\n}\n";
-  exporttest::WriteFile(app_ + "\\standard_filters\\warrior_m_old.msm", own);
-  const CliRun run = Export("out");
-  EXPECT_EQ(run.exitCode, 0) << run.out;
-  EXPECT_EQ(ReadFile(app_ + "\\standard_filters\\warrior_m_old.msm"), own);
-  EXPECT_EQ(FilesBelow(app_ + "\\standard_filters").size(), 11u);
-  const std::set<std::string> tree = FilesBelow(Join("out\\Exported_Models_MSM"));
-  EXPECT_EQ(tree.count("warrior_m\\ShapeData\\[0006]ShapeData\\warrior_m_body_07.gr2"), 0u);
-  EXPECT_EQ(tree.count("warrior_m\\HairData\\[0011]HairData\\warrior_m_hair_21.gr2"), 1u);
-}
-
 TEST_F(ExportCommand, SelectAnswersTheChoiceAndBadArgumentsExitWithTwo) {
   const CliRun cancelled = Export("none", {"--select", "none", "--no-mirror"});
   EXPECT_EQ(cancelled.exitCode, 0);

@@ -36,19 +36,6 @@ class MsmGroupExporterTest : public testing::Test {
   MsmGroupRecord record_;
 };
 
-TEST_F(MsmGroupExporterTest, AnalysisErrorSkipsTheGroupWithoutAFolder) {
-  record_.modelInfo.error = "Impossibile leggere file GR2: \"h3.gr2\"";
-  testenv::DebugLogCapture log;
-  FileExporter::ExportGroup(record_);
-  EXPECT_EQ(platform::GetFileAttributes(output_ + "\\sura_m"), platform::kInvalidAttributes);
-  EXPECT_EQ(
-      Records(log.Lines()),
-      std::vector<std::string>{
-          "{\"object\":\"[0002]HairData\",\"type\":\"HairData\",\"msm\":\"sura_m.msm\",\"gr2\":\"h3.gr2\","
-          "\"mde_copied\":0,\"textures_copied\":0,\"dds_copied\":0,\"warnings\":1,"
-          "\"status\":\"skipped_granny_error\",\"error\":\"Impossibile leggere file GR2: \\\"h3.gr2\\\"\"}"});
-}
-
 TEST_F(MsmGroupExporterTest, MissingPiecesCostOneWarningEachAndTheGroupGoesOn) {
   exporttest::WriteFile(client_ + "pc\\sura\\hair\\H3.DDS", "upper case on disk");
   BuildClientFileIndex(client_);
@@ -73,12 +60,6 @@ TEST_F(MsmGroupExporterTest, MissingPiecesCostOneWarningEachAndTheGroupGoesOn) {
                                 "{\"object\":\"[0002]HairData\",\"type\":\"HairData\",\"msm\":\"sura_m.msm\","
                                 "\"gr2\":\"\",\"mde_copied\":0,\"textures_copied\":0,\"dds_copied\":1,"
                                 "\"warnings\":4,\"status\":\"ok\"}"});
-}
-
-TEST(MsmGroupExporterNames, ScriptFolderDropsOnlyALowerCaseMsmSuffix) {
-  EXPECT_EQ(ScriptBaseName("G:\\client\\pc2\\assassin_w.msm"), "assassin_w");
-  EXPECT_EQ(ScriptBaseName("G:\\client\\SURA_M.MSM"), "SURA_M.MSM");
-  EXPECT_EQ(ScriptBaseName("x\\.msm"), ".msm");
 }
 
 }  // namespace

@@ -54,55 +54,6 @@ BigSection LoadBigSection() {
   return big;
 }
 
-// Three identical parameter blocks followed by a fill byte: enough to drive each refusal path.
-std::vector<uint8_t> HandMadeStream(uint32_t literalLimit, uint8_t lengthCapacity, uint8_t fill) {
-  std::vector<uint8_t> stream(36 + 64, fill);
-  const uint32_t words[3] = {literalLimit | (4096u << 9), 256u | (1u << 19), lengthCapacity * 0x01010101u};
-  for (int i = 0; i < 36; ++i) stream[i] = static_cast<uint8_t>(words[i / 4 % 3] >> (8 * (i % 4)));
-  return stream;
-}
-
-TEST(Oodle1, MalformedInputIsRefusedWithTheReason) {
-  const BigSection big = LoadBigSection();
-  ASSERT_FALSE(big.compressed.empty());
-  const uint32_t n = big.header.decompressedSize;
-  struct Case {
-    std::vector<uint8_t> in;
-    uint32_t outSize, stop0, stop1;
-    const char* reason;
-  };
-  const Case cases[] = {
-      {big.compressed, n, 10, 5, "stops 10, 5 do not fit"},
-      {big.compressed, n, 0, n + 1, "do not fit"},
-      {std::vector<uint8_t>(big.compressed.begin(), big.compressed.begin() + 20), n, 0, 0, "header"},
-      {HandMadeStream(0, 64, 0x00), 1000, 0, 0, "empty range"},  // a literal is needed, none is allowed
-      {HandMadeStream(256, 0, 0x00), 1000, 0, 0, "capacity"},    // the length model may learn no value
-      {HandMadeStream(256, 64, 0xFF), 1000, 0, 0, "before the start"},  // the first symbol is a long copy
-      {HandMadeStream(256, 64, 0x00), 1000, 0, 0, "ends before"},       // zero literals outrun the input
-      // Claiming a larger section than was compressed runs the coder dry.
-      {big.compressed, n + 4096, big.header.first16bit, big.header.first8bit, "at output byte"},
-  };
-  for (const Case& c : cases) {
-    const Decoded d = Decode(c.in, c.outSize, c.stop0, c.stop1);
-    EXPECT_FALSE(d.ok) << c.reason;
-    EXPECT_NE(d.error.find(c.reason), std::string::npos) << d.error;
-  }
-  // Stops other than the file's own split the stream elsewhere: refused or garbage, never a crash.
-  for (uint32_t stop1 : {0u, n}) Decode(big.compressed, n, 0, stop1);
-}
-
-TEST(Oodle1, EmptyInputOrOutputNeedsNoData) {
-  const uint8_t junk[4] = {1, 2, 3, 4};
-  EXPECT_TRUE(Oodle1Decompress(junk, sizeof junk, nullptr, 0, 0, 0, nullptr));
-  // Nothing compressed: the section is all zeros, whatever was in the buffer before.
-  Decoded d = Decode({}, 100, 0, 0);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.out, std::vector<uint8_t>(100, 0));
-  d = Decode(HandMadeStream(256, 64, 0x00), 3, 0, 0);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.out, std::vector<uint8_t>(3, 0));
-}
-
 TEST(Oodle1, EveryTruncationIsRefusedInBounds) {
   const BigSection big = LoadBigSection();
   ASSERT_FALSE(big.compressed.empty());

@@ -8,7 +8,6 @@
 #include <typeinfo>
 #include <vector>
 
-#include "log/console.hpp"
 #include "log/debug_log.hpp"
 #include "log/gui_log.hpp"
 #include "platform/platform.hpp"
@@ -108,56 +107,6 @@ TEST(GuiLogTest, KeepsTheNewestFiveHundred) {
   EXPECT_EQ(entries.back().text, "window 501");
   EXPECT_TRUE(std::regex_match(entries.back().time, std::regex("\\d\\d:\\d\\d:\\d\\d")))
       << entries.back().time;
-}
-
-TEST(GuiLogTest, ListenerRunsOutsideTheLock) {
-  std::vector<std::string> heard;
-  SetGuiLogListener([&heard](const GuiLogEntry& entry) {
-    // Reading the log here would deadlock if the listener ran under the log's lock.
-    EXPECT_EQ(GuiLogSnapshot().back().text, entry.text);
-    heard.push_back(entry.text + "/" + std::to_string(entry.level));
-  });
-  AddGuiLog("heard", GuiLogWarning);
-  SetGuiLogListener(nullptr);
-  AddGuiLog("not heard", GuiLogInfo);
-  EXPECT_EQ(heard, std::vector<std::string>{"heard/1"});
-}
-
-const std::string kReset = "\033[0m";
-
-TEST(ConsoleLines, ColouredOnATerminalPlainInAFile) {
-  EXPECT_EQ(ConsoleLineText(ConsoleLineKind::Ok, "done", true),
-            "\033[38;5;46m[OK] " + kReset + "\033[38;5;51mdone" + kReset);
-  EXPECT_EQ(ConsoleLineText(ConsoleLineKind::Warn, "w", true),
-            "\033[38;5;226m[WARN] " + kReset + "\033[38;5;244mw" + kReset);
-  EXPECT_EQ(ConsoleLineText(ConsoleLineKind::Err, "e", false), "[ERR] e");
-  testing::internal::CaptureStdout();  // a file is no terminal: the same text, no escapes
-  PrintOk("one");
-  PrintWarn("two");
-  PrintErr("three");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "[OK] one\n[WARN] two\n[ERR] three\n");
-}
-
-TEST(ScanProgress, BarClampsSpinsAndColoursTheSameText) {
-  const std::string hash40(40, '#'), dots39(39, '.');
-  EXPECT_EQ(ScanProgressText(5, 10, false),
-            "[SCAN] [" + hash40.substr(20) + ">" + dots39.substr(20) + "] 50.0% (5/10) /");
-  EXPECT_EQ(ScanProgressText(10, 10, false), "[SCAN] [" + hash40 + "] 100.0% (10/10) -");
-  EXPECT_EQ(ScanProgressText(0, 7, false), "[SCAN] [>" + dots39 + "] 0.0% (0/7) |");
-  EXPECT_EQ(ScanProgressText(15, 10, false), "[SCAN] [" + hash40 + "] 100.0% (15/10) \\");
-  EXPECT_EQ(ScanProgressText(-3, 10, false), "[SCAN] [>" + dots39 + "] 0.0% (-3/10) /");
-  EXPECT_EQ(ScanProgressText(1, 3, false),
-            "[SCAN] [" + hash40.substr(27) + ">" + dots39.substr(13) + "] 33.3% (1/3) /");
-  EXPECT_EQ(ScanProgressText(0, 0, true), "");
-  const std::string coloured = ScanProgressText(5, 10, true);
-  EXPECT_EQ(std::regex_replace(coloured, std::regex("\033\\[[0-9;]*m"), ""), ScanProgressText(5, 10, false));
-  EXPECT_NE(coloured.find("\033[38;5;46m#" + kReset + "\033[38;5;201m>" + kReset + "\033[38;5;244m."),
-            std::string::npos);
-
-  // Only the finished bar reaches a file, without carriage returns.
-  testing::internal::CaptureStdout();
-  for (int done : {3, 9, 10}) PrintScanProgress(done, 10);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), ScanProgressText(10, 10, false) + "\n");
 }
 
 }  // namespace

@@ -54,38 +54,4 @@ TEST_F(EmbeddedFiles, StartWritesOnlyWhatIsMissingAndNeverOverwrites) {
   EXPECT_EQ(ReadFile(app_ + "\\" + GrannyRuntimeFileName()), "a runtime the user dropped in");
 }
 
-TEST_F(EmbeddedFiles, AFileNamedLikeTheListFolderBlocksOnlyTheLists) {
-  WriteFile(app_ + "\\standard_filters", "not a folder");
-  WriteEmbeddedFiles(app_);
-  EXPECT_EQ(ReadFile(app_ + "\\standard_filters"), "not a folder");
-  EXPECT_EQ(ReadFile(app_ + "\\" + GrannyRuntimeFileName()), runtime_);
-}
-
-TEST_F(EmbeddedFiles, ExtractionFailsForUnknownOrEmptyResourcesAndMissingFolders) {
-  const std::string& t = temp_.path();
-  EXPECT_FALSE(ExtractResourceToFile(202, t + "unknown.bin"));
-  EXPECT_FALSE(ExtractResourceToFile(299, t + "empty.bin"));
-  EXPECT_FALSE(ExtractResourceToFile(210, t + "no\\such\\folder\\x.msm"));
-  EXPECT_EQ(exporttest::FilesBelow(t).size(), 0u);
-  EXPECT_TRUE(ExtractResourceToFile(210, t + "x.msm"));
-  SetEmbeddedResources(EmbeddedResourceTable{});
-  EXPECT_FALSE(ExtractResourceToFile(210, t + "y.msm"));
-}
-
-TEST(CorePathFields, BareDriveRootsShowAsEmptyFields) {
-  const PathSettings saved = GetPathSettings();
-  const struct {
-    const char *client, *output, *clientField, *outputField;
-  } cases[] = {{"D:\\", "e:", "", ""}, {"D:/Games/Client\\", "D:\\x", "D:\\Games\\Client\\", "D:\\x"}};
-  for (const auto& c : cases) {
-    GetPathSettings().clientRoot = c.client;
-    GetPathSettings().outputRoot = c.output;
-    FillPathFields();
-    EXPECT_STREQ(ClientPathText(), c.clientField);
-    EXPECT_STREQ(OutputPathText(), c.outputField);
-  }
-  GetPathSettings() = saved;
-  FillPathFields();
-}
-
 }  // namespace

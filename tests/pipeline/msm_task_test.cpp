@@ -14,22 +14,6 @@
 
 namespace {
 
-MsmGroupRecord Group(const std::string& type, const std::string& model, std::vector<std::string> dds) {
-  MsmGroupRecord record;
-  record.groupType = type;
-  record.modelPath = model;
-  record.ddsFiles = std::move(dds);
-  return record;
-}
-
-TEST(MsmTaskKeys, SameTypeModelNameAndTexturesAreOneGroupWhateverFolderOrCase) {
-  const std::string key =
-      MsmDedupKey(Group("HairData", "d:\\ymir work\\pc\\a\\Hair_1.gr2", {"a.dds", "b.dds"}));
-  EXPECT_EQ(MsmDedupKey(Group("HairData", "other\\folder\\HAIR_1.GR2", {"b.DDS", "A.dds"})), key);
-  EXPECT_NE(MsmDedupKey(Group("ShapeData", "d:\\ymir work\\pc\\a\\Hair_1.gr2", {"a.dds", "b.dds"})), key);
-  EXPECT_NE(MsmDedupKey(Group("HairData", "hair_1.gr2", {"a.dds"})), key);
-}
-
 // The task ends early, with one window-log line, when it has nothing to work on.
 TEST(MsmTaskEarlyEnds, EachUnusableStartEndsWithItsOwnMessage) {
   testenv::ScopedTempDir temp("msmtask");

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <future>
 #include <mutex>
 #include <stdexcept>
@@ -114,15 +113,6 @@ TEST_F(PipelineRunnerTest, StopDuringARunKeepsProgress) {
   EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", "Task NPC.../0", "INFO: Process Stopped./1"}));
   EXPECT_EQ(GetPipelineState().progress.load(), 0.25f);
   EXPECT_FALSE(GetPipelineState().running || GetPipelineState().stopRequested);
-}
-
-TEST(PathText, TruncatesAndTerminates) {
-  char buffer[kPathTextSize];
-  std::memset(buffer, 'x', sizeof buffer);
-  SetPathText(buffer, std::string(400, 'a').c_str());
-  EXPECT_EQ(std::string(buffer), std::string(kPathTextSize - 1, 'a'));
-  SetPathText(buffer, nullptr);
-  EXPECT_EQ(std::string(buffer), "");
 }
 
 using namespace std::chrono_literals;

@@ -56,57 +56,6 @@ TEST(PlatformCaseResolution, MixedCaseDataPathsAreFoundForReadsAndExistenceTests
   EXPECT_FALSE(IsFile(temp / "monsters\\boss\\boss.gr2"));
 }
 
-TEST(PlatformCaseResolution, WritesLandInTheFoldersAndFilesThatExistWhateverTheSpelling) {
-  ScopedTempFolder temp;
-  ASSERT_EQ(platform::CreateFolderWithParents(temp / "Output\\Textures"),
-            platform::CreateFolderResult::Created);
-
-  ASSERT_TRUE(WriteTextFile(temp / "OUTPUT\\textures\\new.dds", "dds"));
-  EXPECT_EQ(platform::CreateFolderWithParents(temp / "output\\TEXTURES\\Deep"),
-            platform::CreateFolderResult::Created);
-  EXPECT_EQ(platform::CreateFolderWithParents(temp / "OUTPUT"), platform::CreateFolderResult::AlreadyExists);
-  EXPECT_EQ(NamesIn(temp.path()), std::vector<std::string>{"Output"});
-  EXPECT_EQ(NamesIn(temp / "Output\\Textures"), (std::vector<std::string>{"Deep", "new.dds"}));
-
-  // An existing file spelled another way is overwritten, not doubled.
-  ASSERT_TRUE(WriteTextFile(temp / "Output\\Readme.txt", "old"));
-  ASSERT_TRUE(WriteTextFile(temp / "source.txt", "new"));
-  EXPECT_TRUE(platform::CopyFileOverwrite(temp / "source.txt", temp / "output\\README.TXT"));
-  EXPECT_TRUE(WriteTextFile(temp / "OUTPUT\\textures\\NEW.DDS", "replaced"));
-  EXPECT_EQ(NamesIn(temp / "Output"), (std::vector<std::string>{"Readme.txt", "Textures"}));
-  EXPECT_EQ(ReadTextFile(temp / "Output\\Readme.txt"), "new");
-  EXPECT_EQ(NamesIn(temp / "Output\\Textures"), (std::vector<std::string>{"Deep", "new.dds"}));
-  EXPECT_EQ(ReadTextFile(temp / "Output\\Textures\\new.dds"), "replaced");
-}
-
-TEST(PlatformCaseResolution, ConcurrentLookupsAllSucceedWhileTheFolderChanges) {
-  ScopedTempFolder temp;
-  ASSERT_EQ(platform::CreateFolderWithParents(temp / "Shared"), platform::CreateFolderResult::Created);
-  constexpr int kFiles = 40;
-  for (int i = 0; i < kFiles; ++i) {
-    ASSERT_TRUE(WriteTextFile(temp / ("Shared\\File_" + std::to_string(i) + ".Txt"), std::to_string(i)));
-  }
-  std::atomic<int> wrong{0};
-  std::vector<std::thread> readers;
-  for (int t = 0; t < 4; ++t) {
-    readers.emplace_back([&, t] {
-      for (int round = 0; round < 20; ++round) {
-        for (int i = t; i < kFiles; i += 2) {
-          const std::string path = temp / ("SHARED\\file_" + std::to_string(i) + ".TXT");
-          if (ReadTextFile(path) != std::to_string(i)) ++wrong;
-        }
-      }
-    });
-  }
-  std::thread writer([&] {
-    for (int i = 0; i < 30; ++i) WriteTextFile(temp / ("shared\\Extra_" + std::to_string(i)), "x");
-  });
-  for (auto& reader : readers) reader.join();
-  writer.join();
-  EXPECT_EQ(wrong.load(), 0);
-  EXPECT_EQ(NamesIn(temp / "Shared").size(), static_cast<std::size_t>(kFiles + 30));
-}
-
 #ifndef _WIN32
 // The layer itself never makes two names that differ only in case (it writes into the one that
 // exists), so these fixtures are made with the native calls.

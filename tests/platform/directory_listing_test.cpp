@@ -39,30 +39,4 @@ TEST(PlatformListing, EntriesComeInNtfsOrderWithKindAndSize) {
   EXPECT_EQ(Names(temp.path() + "\\"), expected);
 }
 
-TEST(PlatformListing, PatternsMatchWildcardsIgnoringCase) {
-  ScopedTempFolder temp;
-  for (const char* name : {"Guard.GR2", "guard.mse", "boss.gr2", "a.gr2x", "noextension"}) {
-    ASSERT_TRUE(WriteTextFile(temp / name, "x"));
-  }
-  EXPECT_EQ(Names(temp.path(), "*.gr2"), (std::vector<std::string>{"boss.gr2", "Guard.GR2"}));
-  EXPECT_EQ(Names(temp.path(), "GUARD.*"), (std::vector<std::string>{"Guard.GR2", "guard.mse"}));
-  EXPECT_EQ(Names(temp.path(), "?.gr2?"), std::vector<std::string>{"a.gr2x"});
-  EXPECT_EQ(Names(temp.path(), "*a*d*"), (std::vector<std::string>{"Guard.GR2", "guard.mse"}));
-  EXPECT_EQ(Names(temp.path(), "*.*").size(), 5u);
-  EXPECT_EQ(Names(temp.path(), "*").size(), 5u);
-  EXPECT_TRUE(Names(temp.path(), "*.msm").empty());
-}
-
-TEST(PlatformListing, MissingFoldersAndFilesCannotBeListed) {
-  ScopedTempFolder temp;
-  ASSERT_TRUE(WriteTextFile(temp / "file.txt", "x"));
-  std::vector<platform::DirEntry> entries{platform::DirEntry{"stale", false, 1}};
-  EXPECT_FALSE(platform::ListDirectory(temp / "missing", entries));
-  EXPECT_TRUE(entries.empty());
-  EXPECT_FALSE(platform::ListDirectory(temp / "file.txt", entries));
-  ASSERT_TRUE(platform::CreateSingleFolder(temp / "empty"));
-  EXPECT_TRUE(platform::ListDirectory(temp / "empty", entries));
-  EXPECT_TRUE(entries.empty());
-}
-
 }  // namespace

@@ -31,14 +31,7 @@ TEST(PlatformPaths, OtherDrivesAndSharesHaveNoPosixForm) {
   EXPECT_FALSE(platform::ToNativePath("C:"));
   EXPECT_FALSE(platform::ToNativePath("\\\\server\\share\\a.dds"));
 }
-
-TEST(PlatformPaths, PosixHasNoLongPathForm) { EXPECT_EQ(platform::LongPathForm("Z:\\a\\b"), "Z:\\a\\b"); }
 #else
-TEST(PlatformPaths, WindowsPathsOnlyTurnSlashes) {
-  EXPECT_EQ(platform::ToInternalPath("C:/game/client"), "C:\\game\\client");
-  EXPECT_EQ(platform::ToNativePath("D:/ymir work/a.dds"), std::optional<std::string>("D:\\ymir work\\a.dds"));
-}
-
 TEST(PlatformPaths, LongPathFormPrefixesDrivesAndShares) {
   EXPECT_EQ(platform::LongPathForm("C:\\a\\b.gr2"), "\\\\?\\C:\\a\\b.gr2");
   EXPECT_EQ(platform::LongPathForm("C:/a/b.gr2"), "\\\\?\\C:\\a\\b.gr2");
@@ -48,16 +41,5 @@ TEST(PlatformPaths, LongPathFormPrefixesDrivesAndShares) {
   EXPECT_EQ(platform::LongPathForm("a\\b"), "a\\b");
 }
 #endif
-
-TEST(PlatformPaths, RelativePathsAreMadeAbsoluteOnTheCurrentFolder) {
-  const std::string current = platform::CurrentFolder();
-  ASSERT_GE(current.size(), 2u);
-  EXPECT_EQ(current[1], ':');
-  EXPECT_NE(current.back(), '\\');
-  EXPECT_EQ(platform::AbsoluteInternalPath("a\\b.txt"), current + "\\a\\b.txt");
-  EXPECT_EQ(platform::AbsoluteInternalPath("\\x\\y"), current.substr(0, 2) + "\\x\\y");
-  EXPECT_EQ(platform::AbsoluteInternalPath("E:\\other\\x.dds"), "E:\\other\\x.dds");
-  EXPECT_EQ(platform::AbsoluteInternalPath(""), current);
-}
 
 }  // namespace

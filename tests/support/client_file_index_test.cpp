@@ -42,6 +42,8 @@ TEST_F(ClientFileIndexTest, RulesAnswerInOrder) {
       {"item\\weapon", "y.dds", "a\\item\\weapon\\x\\y.dds"},
       {"armor", "shared.dds", "a\\shared.dds"},
       {"nowhere", "absent.dds", ""}};
+  for (const auto& c : cases)
+    EXPECT_EQ(index_.Resolve(c[0], c[1]), c[2].empty() ? "" : root + c[2]) << c[0] << " " << c[1];
   EXPECT_EQ(index_.FindByName("SHARED.DDS"), root + "a\\shared.dds");
   EXPECT_EQ(index_.FindByName("weapon\\00010.gr2"), "");
 

@@ -46,33 +46,4 @@ TEST_F(ClientPathsTest, PrefixStrippingAndResolution) {
   EXPECT_EQ(GetPathSettings().outputRoot, "");
 }
 
-TEST(ClientPathText, NamesCaseBlanksAndQuotes) {
-  EXPECT_EQ(FileNameOf("a/b\\c.dds"), "c.dds");
-  EXPECT_EQ(ExtensionOf("x.tar.GZ"), ".GZ");
-  EXPECT_EQ(ToLowerCopy("AbC\\D:\xC4\xE9"), "abc\\d:\xC4\xE9");
-  EXPECT_EQ(TrimCopy(" \t\r\n x y \v\f"), "x y");
-  EXPECT_EQ(TrimCopy("\xA0x"), "\xA0x");
-  EXPECT_EQ(CleanPathValue("  \" d:/ymir work/a b.dds \"  "), " d:\\ymir work\\a b.dds ");
-  EXPECT_EQ(CleanPathValue("\"\"x\"\""), "\"x\"");
-  EXPECT_EQ(CleanPathValue(" \" "), "");
-}
-
-TEST_F(ClientPathsTest, FileExistsAndEnsureDirectoryOnDisk) {
-  testenv::ScopedTempDir dir("paths");
-  SetClientRoot(dir.path());
-  const std::string folder = dir.path() + "Item\\Weapon";
-  EXPECT_TRUE(EnsureDirectory(dir.path() + "Item/Weapon/"));
-  EXPECT_FALSE(FileExists(folder));
-  ASSERT_TRUE(platform::File::CreateForWrite(folder + "\\00010.gr2").IsOpen());
-  EXPECT_TRUE(FileExists("d:/ymir work/Item/Weapon/00010.gr2"));
-  // A file in the way is not a folder, whatever "already exists" says.
-  EXPECT_FALSE(EnsureDirectory(folder + "\\00010.gr2"));
-
-#ifdef _WIN32
-  EXPECT_EQ(DefaultMirrorRoot(), "D:\\ymir work\\");
-#else
-  EXPECT_EQ(DefaultMirrorRoot(), "");
-#endif
-}
-
 }  // namespace
