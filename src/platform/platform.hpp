@@ -95,7 +95,8 @@ class File {
 bool ReadWholeFile(const std::string& path, std::string& contents);
 
 // ---- errors
-// The calling thread's last OS error (GetLastError / errno) and its system message without trailing line breaks.
+// The calling thread's last OS error (GetLastError / errno) and its system message without trailing line
+// breaks.
 std::uint32_t LastError();
 void SetLastError(std::uint32_t code);
 std::string ErrorMessage(std::uint32_t code);
