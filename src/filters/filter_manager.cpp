@@ -28,18 +28,11 @@ FilterManager& FilterManager::Instance() {
 }
 
 void FilterManager::LoadOldMsm(const std::string& referenceFolder) {
-  PrintOk(kFilterSeparator);
-  PrintOk("Caricamento filtri OLD MSM da standard_filters...");
   oldModelNames.clear();
   standardGroups.clear();
 
   std::vector<platform::DirEntry> entries;
-  if (!ReferenceFolderExists(referenceFolder) || !platform::ListDirectory(referenceFolder, entries)) {
-    PrintWarn("AVVISO: cartella non trovata: " + referenceFolder);
-    PrintWarn("Filtro OLD MSM disattivato.");
-    PrintOk(kFilterSeparator);
-    return;
-  }
+  if (!BeginReferenceLoad(referenceFolder, "MSM", entries)) return;
 
   int filesLoaded = 0;
   for (const platform::DirEntry& entry : entries) {

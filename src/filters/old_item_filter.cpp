@@ -13,17 +13,10 @@ OldItemFilter& OldItemFilter::Instance() {
 }
 
 void OldItemFilter::LoadOldItems(const std::string& referenceFolder) {
-  PrintOk(kFilterSeparator);
-  PrintOk("Caricamento filtri OLD ITEM da standard_filters...");
   oldItemVnums.clear();
 
   std::vector<platform::DirEntry> entries;
-  if (!ReferenceFolderExists(referenceFolder) || !platform::ListDirectory(referenceFolder, entries)) {
-    PrintWarn("AVVISO: cartella non trovata: " + referenceFolder);
-    PrintWarn("Filtro OLD ITEM disattivato.");
-    PrintOk(kFilterSeparator);
-    return;
-  }
+  if (!BeginReferenceLoad(referenceFolder, "ITEM", entries)) return;
 
   int filesLoaded = 0;
   for (const platform::DirEntry& entry : entries) {
