@@ -30,18 +30,6 @@ int OpenNative(const std::string& path, int flags) {
 
 }  // namespace
 
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, -1);
-  }
-  return *this;
-}
-
 File File::OpenForRead(const std::string& path) {
   File file;
   file.handle_ = OpenNative(path, O_RDONLY);

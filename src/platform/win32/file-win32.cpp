@@ -19,18 +19,6 @@ constexpr std::size_t kMaxChunk = 1u << 30;
 
 }  // namespace
 
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, -1);
-  }
-  return *this;
-}
-
 File File::OpenForRead(const std::string& path) {
   File file;
   file.handle_ =
