@@ -47,10 +47,28 @@ void WriteOut(const std::string& text, bool flush) {
 }
 
 void PrintLine(ConsoleLineKind kind, const std::string& text) {
-  WriteOut(ConsoleLineText(kind, text, CurrentMode().colours) + "\n", false);
+  const ConsoleMode mode = CurrentMode();
+  WriteOut(ConsoleLineText(kind, mode.terminal ? TerminalSafeText(text) : text, mode.colours) + "\n", false);
 }
 
 }  // namespace
+
+std::string TerminalSafeText(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 std::string ConsoleLineText(ConsoleLineKind kind, const std::string& text, bool colours) {
   const char* prefix = "[OK] ";

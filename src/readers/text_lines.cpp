@@ -8,7 +8,12 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     const char c = text[i];
     if (c == '\n' || c == '\r') {
       lines.push_back(text.substr(start, i - start));
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      // CR CR LF is what a text-mode rewrite makes of CR LF: one line end, not two.
+      if (c == '\r' && i + 2 < text.size() && text[i + 1] == '\r' && text[i + 2] == '\n') {
+        i += 2;
+      } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+        ++i;
+      }
       start = ++i;
     } else {
       ++i;

@@ -8,6 +8,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "log/console.hpp"
 #include "log/debug_log.hpp"
 #include "log/gui_log.hpp"
 #include "platform/platform.hpp"
@@ -110,3 +111,9 @@ TEST(GuiLogTest, KeepsTheNewestFiveHundred) {
 }
 
 }  // namespace
+
+TEST(ConsoleText, ControlBytesFromDataShowEscapedOnATerminal) {
+  // An escape sequence or NUL in a group name must not reach the terminal as a control byte.
+  EXPECT_EQ(TerminalSafeText(std::string("a\x1b[2Jb\0c\td\x7f\r\n", 13)), "a\\x1B[2Jb\\x00c\td\\x7F\\x0D\\x0A");
+  EXPECT_EQ(TerminalSafeText("h\xe4user \xb0\xa1"), "h\xe4user \xb0\xa1");
+}

@@ -26,8 +26,8 @@ const char kHairScript[] =
 
 }  // namespace
 
-TEST(MsmParser, RealisticScriptReadsTheSameWithCrLfOrLf) {
-  for (const std::string end : {"\n", "\r\n"}) {
+TEST(MsmParser, RealisticScriptReadsTheSameWithCrLfLfOrCrCrLf) {
+  for (const std::string end : {"\n", "\r\n", "\r\r\n"}) {
     const auto records = MsmParser::Parse(readertest::WithLineEnd(kHairScript, end), "s.msm");
     EXPECT_EQ(Summary(records),
               "BaseModel=d:\\ymir work\\pc2\\assassin\\base.gr2|HairData01=d:\\ymir Work\\pc2\\hair\\h1.gr2|"

@@ -4,8 +4,9 @@
 
 TEST(TextLines, MixedTerminatorsEachEndOneLine) {
   // A group's closing brace followed by a lone CR must not swallow the next line.
-  const auto lines = SplitLinesCopy("a\r\n\t}\r}\r\nb\nc\r\rd");
-  const std::vector<std::string> expected{"a", "\t}", "}", "b", "c", "", "d"};
+  // CR CR LF is one end; a lone CR before anything else still ends a line.
+  const auto lines = SplitLinesCopy("a\r\n\t}\r}\r\nb\nc\r\rd\r\r\ne\r\r\r\nf");
+  const std::vector<std::string> expected{"a", "\t}", "}", "b", "c", "", "d", "e", "", "f"};
   EXPECT_EQ(lines, expected);
 }
 
