@@ -5,6 +5,7 @@
 #include "support/client_paths.hpp"
 #include "support/contained_path.hpp"
 #include "support/file_operations.hpp"
+#include "support/link_guard.hpp"
 #include "support/mirror_root.hpp"
 
 std::string FolderPartOf(const std::string& path) {
@@ -13,7 +14,11 @@ std::string FolderPartOf(const std::string& path) {
 }
 
 std::string ResolveSource(const std::string& rel, const std::string& name) {
-  if (FileExists(rel)) return ResolveClientPath(rel);
+  // A data path may name a link directly, without the index: it must not lead out of the client.
+  if (FileExists(rel)) {
+    const std::string path = ResolveClientPath(rel);
+    return InsideClientRoot(path) ? path : std::string();
+  }
   const std::string cleaned = CleanPathValue(rel);
   const std::size_t cut = cleaned.find_last_of("\\/");
   const std::string folderHint = cut == std::string::npos ? cleaned : cleaned.substr(0, cut);
@@ -31,13 +36,17 @@ CopyOutcome CopyBelowRoot(const std::string& source, const std::string& root, co
     if (!mkdirOp.empty()) SetLastOp(mkdirOp + parent);
     CreateRecursiveDirectory(parent);
   }
+  // Again right before the copy: a link may have been swapped in since the source was found.
+  if (!InsideClientRoot(source)) return CopyOutcome::Failed;
   SetLastOp(copyOp + source + "->" + dest);
   return TryCopyFile(source, dest) ? CopyOutcome::Copied : CopyOutcome::Failed;
 }
 
 void CopyToMirror(const std::string& source, const std::string& rel) {
   const std::string dest = MirrorDestination(rel);
-  if (dest.empty()) return;
+  // Its refusal was logged by the copy below the export folder just before.
+  const std::string& clientRoot = GetPathSettings().clientRoot;
+  if (dest.empty() || (!clientRoot.empty() && !ResolvesInside(source, clientRoot))) return;
   const std::string parent = FolderPartOf(dest);
   if (!parent.empty()) CreateRecursiveDirectory(parent);
   TryCopyFile(source, dest);

@@ -7,12 +7,13 @@
 #include "exporters/export_paths.hpp"
 #include "log/console.hpp"
 #include "log/debug_log.hpp"
-#include "pipeline/pipeline_state.hpp"
 #include "platform/platform.hpp"
 #include "readers/effect_script_reader.hpp"
 #include "support/client_paths.hpp"
 #include "support/contained_path.hpp"
 #include "support/file_operations.hpp"
+#include "support/link_guard.hpp"
+#include "support/stop_check.hpp"
 
 namespace {
 
@@ -24,8 +25,6 @@ struct Counters {
   std::int32_t ddsCopied = 0;
   std::int32_t warnings = 0;
 };
-
-bool StopRequested() { return GetPipelineState().stopRequested.load(); }
 
 void ReportOk(const std::string& text) {
   PrintOk(text);
@@ -162,7 +161,7 @@ void ExportOnce(const MsmGroupRecord& record) {
 
   if (StopRequested()) return;
   const std::string& modelSource = record.modelInfo.gr2Path;
-  if (modelSource.empty() || !FileExists(modelSource)) {
+  if (modelSource.empty() || !FileExists(modelSource) || !InsideClientRoot(modelSource)) {
     ReportWarn("GR2 source missing or not found: " + modelSource);
     ++counters.warnings;
   } else {

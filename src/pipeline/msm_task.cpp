@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <unordered_set>
 
@@ -16,7 +17,9 @@
 #include "support/client_file_index.hpp"
 #include "support/client_paths.hpp"
 #include "support/granny_analyzer.hpp"
+#include "support/link_guard.hpp"
 #include "support/mirror_root.hpp"
+#include "support/stop_check.hpp"
 
 namespace {
 
@@ -27,8 +30,6 @@ struct ScriptChoice {
   std::string label;         // the file name as first met
   std::vector<int> numbers;  // running numbers of every script with that name
 };
-
-bool StopRequested() { return GetPipelineState().stopRequested.load(); }
 
 void EndEarly(const std::string& warning) {
   AddGuiLog(warning, GuiLogWarning);
@@ -69,7 +70,7 @@ void AnalyseModel(MsmGroupRecord& record, std::mutex& analysisMutex) {
     const std::string found = Resolve("", FileNameOf(path));
     if (!found.empty()) path = found;
   }
-  if (!FileExists(path)) return;
+  if (!FileExists(path) || !InsideClientRoot(path)) return;
   if (!GrannyAnalyzer::IsInitialized()) {
     // Without the runtime every analysis would fail and every group be skipped; the group is
     // exported with its model and script textures instead, only the model's own textures are unknown.
@@ -107,19 +108,21 @@ void RunMsmTask(const std::string& referenceFolder) {
   const std::string outputRoot = GetPathSettings().outputRoot;
   if (clientRoot.empty() || outputRoot.empty()) {
     AddGuiLog("[ERROR] Path Not Found! Select Client and Output.", GuiLogError);
-    return;
+    throw std::runtime_error("Path Not Found! Select Client and Output.");
   }
 
   const std::string taskFolder = outputRoot + "\\Exported_Models_MSM";
   if (!EnsureDirectory(taskFolder)) {
     AddGuiLog("[ERROR] Cannot create directory output: " + taskFolder, GuiLogError);
-    return;
+    throw std::runtime_error("Cannot create directory output: " + taskFolder);
   }
   SetOutputRoot(taskFolder);
   PrepareMirrorRoot();
 
   AddGuiLog("Scanning MSM...", GuiLogInfo);
   const std::map<std::int32_t, std::string> scripts = FindStandardMsmFiles(clientRoot);
+  // Each phase ends on a stop; the runner then says the process was stopped.
+  if (StopRequested()) return;
   if (scripts.empty()) {
     EndEarly("[WARN] No MSM Found.");
     return;
@@ -139,6 +142,7 @@ void RunMsmTask(const std::string& referenceFolder) {
     chosen.push_back(0);
   } else {
     chosen = RequestUserSelection("Select file MSM:", labels);
+    if (StopRequested()) return;
     if (chosen.empty()) {
       EndEarly("[WARN] No MSM Selected.");
       return;
@@ -155,6 +159,7 @@ void RunMsmTask(const std::string& referenceFolder) {
   for (int index : chosen) {
     if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) continue;
     for (int number : entries[static_cast<std::size_t>(index)]->numbers) {
+      if (StopRequested()) return;
       const std::string& path = scripts.at(number);
       {
         std::lock_guard<std::mutex> lock(parseLogMutex);
@@ -165,6 +170,7 @@ void RunMsmTask(const std::string& referenceFolder) {
     }
   }
 
+  if (StopRequested()) return;
   std::unordered_set<std::string> seenKeys;
   std::vector<MsmGroupRecord> kept;
   for (MsmGroupRecord& record : parsed) {
@@ -183,6 +189,7 @@ void RunMsmTask(const std::string& referenceFolder) {
   }
 
   BuildClientFileIndex(clientRoot);
+  if (StopRequested()) return;
 
   const std::size_t count = exportList.size();
   const float total = static_cast<float>(count);
@@ -191,6 +198,7 @@ void RunMsmTask(const std::string& referenceFolder) {
     if (i % kProgressStride == 0) SetProgressMonotonic(0.5f * static_cast<float>(i) / total);
     AnalyseModel(*exportList[i], analysisMutex);
   });
+  if (StopRequested()) return;
 
   std::atomic<std::size_t> done{0};
   RunPhase(count, [&](std::size_t i) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <thread>
 
+#include "support/stop_check.hpp"
+
 namespace {
 
 // Set once the GUI can no longer answer requests.
@@ -20,7 +22,12 @@ void AnswerAsCancel(SelectionRequest& request) {
 }  // namespace
 
 PipelineState& GetPipelineState() {
-  static PipelineState* state = new PipelineState;
+  static PipelineState* state = [] {
+    auto* created = new PipelineState;
+    // Walks and readers below the pipeline learn of a STOP through this check.
+    SetStopCheck(+[] { return GetPipelineState().stopRequested.load(); });
+    return created;
+  }();
   return *state;
 }
 

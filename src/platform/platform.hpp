@@ -25,18 +25,33 @@ std::optional<std::string> ToNativePath(const std::string& internalPath);
 std::string CurrentFolder();
 // A relative internal path made absolute against the current folder; absolute paths are returned as they are.
 std::string AbsoluteInternalPath(const std::string& path);
+// A name (or path) from game data, which spells it in the client's ANSI code page, in the form a
+// folder listing gives it, so the two can meet when both sides take it: UTF-8 stays as it is;
+// other bytes are read in the ANSI code page (Windows) or as Windows-1252 (POSIX, byte by byte, so
+// a name on disk holding such bytes converts alike) and given in UTF-8.
+std::string NameAsListed(const std::string& name);
 
 // ---- files and folders (all take internal paths; POSIX finds names whatever their letter case)
 constexpr std::uint32_t kAttributeDirectory = 0x10;
 constexpr std::uint32_t kAttributeNormal = 0x80;
 constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
-// GetFileAttributesA: kInvalidAttributes when the path does not exist.
+// Names read from folder listings so far to find names whatever their letter case: the cost of
+// that finding, which must grow with the names written, not with their square. Always 0 on
+// Windows, whose file system does the finding itself.
+std::uint64_t CaseLookupNamesRead();
+
+// GetFileAttributesA: kInvalidAttributes when the path does not exist, and when it names something
+// other than a regular file or a folder (LastError() is then NotRegularFileError()).
 std::uint32_t GetFileAttributes(const std::string& path);
 
 struct DirEntry {
   std::string name;  // as the file system spells it
   bool isDirectory = false;
+  // Neither a folder nor a device, pipe or socket. A link counts as what it leads to.
+  bool isRegularFile = false;
+  // A symbolic link (on Windows also a junction), whatever it leads to; a dangling one is a file.
+  bool isLink = false;
   std::uint64_t size = 0;
 };
 // Find-first/next over folder\pattern ('*' and '?', letter case ignored). "." and ".." are left out.
@@ -45,12 +60,27 @@ struct DirEntry {
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries,
                    const std::string& pattern = "*");
 
+// What tells two names of one file or folder apart from two files: device and inode on POSIX,
+// volume serial and file index on Windows.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+  bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+// Identity of the file or folder the path names, links followed; nullopt when it does not exist.
+std::optional<FileIdentity> GetFileIdentity(const std::string& path);
+// The absolute internal path with every link followed and every "." and ".." gone, spelled as the
+// file system spells it; nullopt when the path does not exist.
+std::optional<std::string> RealPath(const std::string& path);
+
 // SHCreateDirectoryExA: creates every missing parent.
 enum class CreateFolderResult { Created, AlreadyExists, Failed };
 CreateFolderResult CreateFolderWithParents(const std::string& path);
 // CreateDirectoryA: one folder, the parent must exist.
 bool CreateSingleFolder(const std::string& path);
-// CopyFileA(from, to, FALSE): copies over an existing destination.
+// CopyFileA(from, to, FALSE): copies over an existing destination. Fails, leaving both untouched,
+// when the source is no regular file or when both name the same file.
 bool CopyFileOverwrite(const std::string& from, const std::string& to);
 bool DeleteFile(const std::string& path);
 bool RemoveEmptyFolder(const std::string& path);
@@ -71,6 +101,7 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
+  // The open functions take regular files only: anything else fails with NotRegularFileError().
   static File OpenForRead(const std::string& path);
   // Creates or truncates; the folder must exist.
   static File CreateForWrite(const std::string& path);
@@ -100,6 +131,10 @@ bool ReadWholeFile(const std::string& path, std::string& contents);
 std::uint32_t LastError();
 void SetLastError(std::uint32_t code);
 std::string ErrorMessage(std::uint32_t code);
+// What LastError() holds after a path was turned down for being neither a regular file nor a
+// folder (a pipe, a device, a socket). Only regular files are opened, read or copied: such a path
+// counts as missing, and this code lets the caller say why.
+std::uint32_t NotRegularFileError();
 
 // ---- process and environment (results in internal form)
 // Per-user data folder for Vintrel with one trailing backslash, created on demand; empty on failure.

@@ -3,10 +3,10 @@
 #include <set>
 #include <unordered_set>
 
-#include "pipeline/pipeline_state.hpp"
 #include "platform/platform.hpp"
 #include "readers/text_lines.hpp"
 #include "support/client_paths.hpp"
+#include "support/stop_check.hpp"
 
 namespace {
 
@@ -73,9 +73,8 @@ MseRecord ParseMse(const std::string& path) {
 
 std::vector<std::string> ReadMeshFileNames(const std::string& text) {
   std::vector<std::string> names;
-  const PipelineState& state = GetPipelineState();
   for (const std::string_view rawLine : SplitLines(text)) {
-    if (state.stopRequested.load()) break;
+    if (StopRequested()) break;
     const std::string line = TrimCopy(std::string(rawLine));
     if (line.find("MeshFileName") == std::string::npos) continue;
     const std::size_t first = line.find('"');

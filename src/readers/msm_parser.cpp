@@ -8,6 +8,7 @@
 #include "platform/platform.hpp"
 #include "readers/text_lines.hpp"
 #include "support/client_paths.hpp"
+#include "support/folder_walk.hpp"
 
 namespace {
 
@@ -206,20 +207,6 @@ class ScriptReader {
   std::string_view pendingHeader_;
 };
 
-void ScanForStandardMsm(const std::string& folder, const std::set<std::string>& names,
-                        std::map<std::int32_t, std::string>& found, std::int32_t& next) {
-  std::vector<platform::DirEntry> entries;
-  if (!platform::ListDirectory(folder, entries)) return;
-  for (const platform::DirEntry& entry : entries) {
-    const std::string full = folder + "\\" + entry.name;
-    if (entry.isDirectory) {
-      ScanForStandardMsm(full, names, found, next);
-    } else if (names.count(ToLowerCopy(entry.name)) != 0) {
-      found[next++] = full;
-    }
-  }
-}
-
 }  // namespace
 
 std::string ReadKeyValue(const std::string& line, const std::string& key) {
@@ -267,7 +254,11 @@ std::map<std::int32_t, std::string> FindStandardMsmFiles(const std::string& clie
 
   std::map<std::int32_t, std::string> found;
   std::int32_t next = 0;
-  ScanForStandardMsm(folder, names, found, next);
+  FolderWalkVisitor visitor;
+  visitor.onFile = [&](const std::string& path, const std::string&, const platform::DirEntry& entry) {
+    if (names.count(ToLowerCopy(entry.name)) != 0) found[next++] = path;
+  };
+  WalkFolder(folder, visitor);
   return found;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
+#include "support/folder_walk.hpp"
 
 bool ReadLeadingInt32(std::string_view text, std::int32_t& value) {
   std::size_t i = 0;
@@ -32,15 +33,9 @@ bool ReadLeadingInt32(std::string_view text, std::int32_t& value) {
 
 void CollectFilesNamed(const std::string& folder, const std::string& lowerName,
                        std::vector<std::string>& found) {
-  std::vector<platform::DirEntry> entries;
-  if (!platform::ListDirectory(folder, entries)) return;
-  for (const platform::DirEntry& entry : entries) {
-    if (entry.name == "." || entry.name == "..") continue;
-    const std::string full = folder + "\\" + entry.name;
-    if (entry.isDirectory) {
-      CollectFilesNamed(full, lowerName, found);
-    } else if (ToLowerCopy(entry.name) == lowerName) {
-      found.push_back(full);
-    }
-  }
+  FolderWalkVisitor visitor;
+  visitor.onFile = [&](const std::string& path, const std::string&, const platform::DirEntry& entry) {
+    if (ToLowerCopy(entry.name) == lowerName) found.push_back(path);
+  };
+  WalkFolder(folder, visitor);
 }

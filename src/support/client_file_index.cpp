@@ -7,6 +7,7 @@
 
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
+#include "support/folder_walk.hpp"
 
 namespace {
 
@@ -24,31 +25,23 @@ std::size_t SeparatorCount(const std::string& text) {
 
 using ScannedFiles = std::vector<std::pair<std::string, std::string>>;
 
-// Depth first in listing order, so that of two files sharing a key the one a walk meets first wins.
-void ScanFolder(const std::string& folder, const std::string& relativeFolder, ScannedFiles& out) {
-  std::vector<platform::DirEntry> listing;
-  if (!platform::ListDirectory(folder, listing)) return;
-  for (const platform::DirEntry& entry : listing) {
-    // A POSIX name holding a backslash cannot be reached through an internal path.
-    if (entry.name.empty() || entry.name.find_first_of("\\/") != std::string::npos) continue;
-    const std::string fullPath = folder + "\\" + entry.name;
-    const std::string lowerName = ToLowerCopy(entry.name);
-    if (entry.isDirectory) {
-      ScanFolder(fullPath, relativeFolder.empty() ? lowerName : relativeFolder + "\\" + lowerName, out);
-    } else {
-      out.emplace_back(relativeFolder + "/" + lowerName, fullPath);
-    }
-  }
-}
-
 }  // namespace
 
 void ClientFileIndex::Build(const std::string& clientRoot) {
   const std::string root = NormaliseRoot(clientRoot);
   // An empty root would list the current drive's root.
   if (root.empty()) return;
+  // Of two files sharing a key the one the walk meets first wins.
   ScannedFiles scanned;
-  ScanFolder(root, "", scanned);
+  FolderWalkVisitor visitor;
+  visitor.onFile = [&](const std::string& path, const std::string& relative,
+                       const platform::DirEntry& entry) {
+    const std::size_t cut = relative.size() - entry.name.size();
+    const std::string folder = cut == 0 ? std::string() : relative.substr(0, cut - 1);
+    scanned.emplace_back(ToLowerCopy(folder) + "/" + ToLowerCopy(entry.name), path);
+  };
+  // A stopped build keeps nothing: a half index would answer "not found" for files that exist.
+  if (WalkFolder(root, visitor).stopped) return;
 
   std::unique_lock<std::shared_mutex> lock(mutex_);
   const std::string rootKey = ToLowerCopy(root);
@@ -57,7 +50,8 @@ void ClientFileIndex::Build(const std::string& clientRoot) {
     rootKey_ = rootKey;
     root_ = root;
   }
-  for (auto& file : scanned) entries_.emplace(std::move(file.first), std::move(file.second));
+  // Keys and queries take the same form, so names the data spells in the ANSI code page meet them.
+  for (auto& file : scanned) entries_.emplace(platform::NameAsListed(file.first), std::move(file.second));
   RebuildSecondaryIndexes();
 }
 
@@ -102,18 +96,18 @@ std::string ClientFileIndex::FindByNameLocked(const std::string& lowerName) cons
 }
 
 std::string ClientFileIndex::FindByName(const std::string& fileName) const {
-  const std::string name = ToLowerCopy(fileName);
+  const std::string name = ToLowerCopy(platform::NameAsListed(fileName));
   std::shared_lock<std::shared_mutex> lock(mutex_);
   return FindByNameLocked(name);
 }
 
 std::string ClientFileIndex::Resolve(const std::string& folderHint, const std::string& fileName) const {
-  std::string hint = ToLowerCopy(folderHint);
+  std::string hint = ToLowerCopy(platform::NameAsListed(folderHint));
   std::replace(hint.begin(), hint.end(), '/', '\\');
   const std::size_t first = hint.find_first_not_of('\\');
   hint = first == std::string::npos ? std::string()
                                     : hint.substr(first, hint.find_last_not_of('\\') - first + 1);
-  const std::string name = ToLowerCopy(fileName);
+  const std::string name = ToLowerCopy(platform::NameAsListed(fileName));
 
   std::shared_lock<std::shared_mutex> lock(mutex_);
   const auto exact = entries_.find(hint + "/" + name);

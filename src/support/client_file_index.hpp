@@ -2,7 +2,8 @@
 // name, that turns a game reference (folder hint + name, or a bare name) into a path on disk.
 //
 // Key: relative folder (backslashes, no leading or trailing one, empty for the root itself), "/",
-// file name; all lower-case. Value: the scanned folder, "\", the name as the listing spelled it.
+// file name; all lower-case, in platform::NameAsListed form (as are the names looked up). Value:
+// the scanned folder, "\", the name as the listing spelled it.
 // Lookups answer exactly as an ordered walk over the keys would, but through secondary indexes by
 // file name, so none of them walks the whole catalogue.
 #pragma once

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "log/debug_log.hpp"
 #include "platform/platform.hpp"
 
 namespace {
@@ -102,8 +103,19 @@ std::string CleanPathValue(const std::string& s) {
 }
 
 bool FileExists(const std::string& path) {
-  const std::uint32_t attributes = platform::GetFileAttributes(ResolveClientPath(path));
+  const std::string resolved = ResolveClientPath(path);
+  const std::uint32_t attributes = platform::GetFileAttributes(resolved);
+  if (attributes == platform::kInvalidAttributes &&
+      platform::LastError() == platform::NotRegularFileError()) {
+    // A pipe would hang the read and a device such as /dev/zero would fill the disk.
+    LogLine("[WARN] Not a regular file, taken as missing: " + resolved);
+  }
   return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) == 0;
+}
+
+bool FolderExists(const std::string& path) {
+  const std::uint32_t attributes = platform::GetFileAttributes(path);
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
 }
 
 bool EnsureDirectory(const std::string& path) {
@@ -115,8 +127,7 @@ bool EnsureDirectory(const std::string& path) {
     case platform::CreateFolderResult::AlreadyExists: {
       // "Already exists" is also the answer when a file sits where the folder should be;
       // that is no folder, and callers would go on to write into it.
-      const std::uint32_t attributes = platform::GetFileAttributes(folder);
-      return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
+      return FolderExists(folder);
     }
     case platform::CreateFolderResult::Failed:
       break;

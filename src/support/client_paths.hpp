@@ -29,4 +29,6 @@ std::string ToLowerCopy(const std::string& s);
 std::string TrimCopy(const std::string& s);
 std::string CleanPathValue(const std::string& s);
 bool FileExists(const std::string& path);
+// True only for a folder: a file of that name does not count.
+bool FolderExists(const std::string& path);
 bool EnsureDirectory(const std::string& path);

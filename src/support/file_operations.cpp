@@ -1,14 +1,18 @@
 #include "support/file_operations.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 
 #include "log/debug_log.hpp"
 #include "support/client_paths.hpp"
+#include "support/folder_walk.hpp"
+#include "support/link_guard.hpp"
 
 namespace {
 
@@ -22,18 +26,33 @@ const DiskInterface kRealDisk = {
     &platform::DeleteFile,
     &platform::LastError,
     &platform::SleepMilliseconds,
+    &platform::MoveFileReplace,
 };
 
 std::string ThreadText() { return std::to_string(platform::CurrentThreadId()); }
 
-bool IsFolder(const std::string& path) {
-  const std::uint32_t attributes = platform::GetFileAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
-}
-
 bool IsFile(const std::string& path) {
   const std::uint32_t attributes = platform::GetFileAttributes(path);
   return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) == 0;
+}
+
+// Spellings do not tell: "c\.\x", "C\X", "c\link\x" may all lead to one file.
+bool IsSameFile(const std::string& a, const std::string& b) {
+  const std::optional<platform::FileIdentity> first = platform::GetFileIdentity(a);
+  return first && first == platform::GetFileIdentity(b) && IsFile(a);
+}
+
+bool IsSpecialFile(const std::string& path) {
+  return platform::GetFileAttributes(path) == platform::kInvalidAttributes &&
+         platform::LastError() == platform::NotRegularFileError();
+}
+
+// A name beside `path` that no other copy or write in this process uses. The bytes go there and
+// take the final name only when complete, so the destination is never opened for writing (it may
+// be the source) and a stopped run never leaves a cut file under a name a later run trusts.
+std::string TemporaryNameFor(const std::string& path) {
+  static std::atomic<std::uint64_t> counter{0};
+  return path + ".vintrel-tmp-" + ThreadText() + "-" + std::to_string(++counter);
 }
 
 // A counting semaphore: the copies inside the copy methods at any moment.
@@ -89,10 +108,11 @@ struct alignas(32) StreamBuffer {
 };
 
 // A read or write error leaves no shortened file behind that a later step could take for a copy.
-bool StreamCopy(const std::string& src, const std::string& dst, const DiskInterface& disk) {
+bool StreamCopy(const std::string& src, const std::string& temporary, const std::string& dst,
+                const DiskInterface& disk) {
   platform::File in = disk.openForRead(src);
   if (!in.IsOpen()) return false;
-  platform::File out = disk.createForWrite(dst);
+  platform::File out = disk.createForWrite(temporary);
   if (!out.IsOpen()) return false;
   auto buffer = std::make_unique<StreamBuffer>();
   bool complete = true;
@@ -108,29 +128,44 @@ bool StreamCopy(const std::string& src, const std::string& dst, const DiskInterf
   out.Close();
   in.Close();
   if (!complete) {
-    disk.deleteFile(dst);
+    disk.deleteFile(temporary);
     LogLine("[WARN] Streaming copy incomplete, partial file removed src=" + src + " dst=" + dst);
   }
   return complete;
 }
 
-// One attempt through the three methods; returns the method that worked, empty when none did.
-std::string CopyOnce(const std::string& src, const std::string& dst, int attempt, const DiskInterface& disk) {
-  const std::string where = " attempt=" + std::to_string(attempt) + " src=" + src + " dst=" + dst;
-  if (disk.copyFile(src, dst)) return "CopyFileA";
+// The three methods in turn, each into `temporary`; returns the method that worked, empty when none did.
+std::string CopyMethods(const std::string& src, const std::string& temporary, const std::string& dst,
+                        const std::string& where, const DiskInterface& disk) {
+  if (disk.copyFile(src, temporary)) return "CopyFileA";
   LogLine("[WARN] CopyFileA failed" + where + " err=" + FormatWinError(disk.lastError()));
 
   const std::string longSrc = disk.longPathForm(src);
-  const std::string longDst = disk.longPathForm(dst);
+  const std::string longTemporary = disk.longPathForm(temporary);
   std::string error = "Invalid wide conversion";
-  if (!longSrc.empty() && !longDst.empty()) {
-    if (disk.copyFile(longSrc, longDst)) return "CopyFileW (long-path)";
+  if (!longSrc.empty() && !longTemporary.empty()) {
+    if (disk.copyFile(longSrc, longTemporary)) return "CopyFileW (long-path)";
     error = FormatWinError(disk.lastError());
   }
   LogLine("[WARN] CopyFileW (long-path) failed" + where + " err=" + error);
 
-  if (StreamCopy(src, dst, disk)) return "streaming fallback";
-  if (!longSrc.empty() && !longDst.empty() && StreamCopy(longSrc, longDst, disk)) return "streaming fallback";
+  if (StreamCopy(src, temporary, dst, disk)) return "streaming fallback";
+  if (!longSrc.empty() && !longTemporary.empty() && StreamCopy(longSrc, longTemporary, dst, disk)) {
+    return "streaming fallback";
+  }
+  return std::string();
+}
+
+// One attempt: a copy beside the destination, renamed over it when complete. Returns the method
+// that worked, empty when none did or the rename failed; no temporary file outlives the attempt.
+std::string CopyOnce(const std::string& src, const std::string& dst, int attempt, const DiskInterface& disk) {
+  const std::string where = " attempt=" + std::to_string(attempt) + " src=" + src + " dst=" + dst;
+  const std::string temporary = TemporaryNameFor(dst);
+  const std::string method = CopyMethods(src, temporary, dst, where, disk);
+  if (!method.empty() && disk.moveFile(temporary, dst)) return method;
+  if (!method.empty())
+    LogLine("[WARN] Rename into place failed" + where + " err=" + FormatWinError(disk.lastError()));
+  disk.deleteFile(temporary);
   return std::string();
 }
 
@@ -144,12 +179,20 @@ bool FileCopyWithRetriesUnguarded(const std::string& src, const std::string& dst
   const std::shared_ptr<std::mutex> firstLock = GetPathLock(std::min(srcKey, dstKey));
   const std::shared_ptr<std::mutex> secondLock = sameFile ? nullptr : GetPathLock(std::max(srcKey, dstKey));
 
-  if (sameFile) {
-    // Every method opens the destination for writing first, which would empty the source.
-    std::lock_guard<std::mutex> lock(*firstLock);
-    if (IsFile(src)) {
+  {
+    // Other spellings of one file take other locks; the file system's identity is checked under
+    // both, and the rename into place keeps a copy racing with this check from harming the source.
+    std::lock_guard<std::mutex> first(*firstLock);
+    std::unique_lock<std::mutex> second;
+    if (secondLock) second = std::unique_lock<std::mutex>(*secondLock);
+    if (IsSameFile(src, dst)) {
       LogLine("[IO] Copy skipped, source and destination are the same file src=" + src + " dst=" + dst);
       return true;
+    }
+    // Its open would block for ever on a pipe, and a device such as /dev/zero never ends.
+    if (IsSpecialFile(src)) {
+      LogLine("[WARN] Not a regular file, not copied src=" + src + " dst=" + dst);
+      return false;
     }
   }
 
@@ -235,6 +278,17 @@ bool CreateRecursiveDirectory(const std::string& path, const DiskInterface& disk
   return false;
 }
 
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, const DiskInterface& disk) {
+  const std::string temporary = TemporaryNameFor(path);
+  platform::File file = disk.createForWrite(temporary);
+  if (!file.IsOpen()) return false;
+  bool written = (bytes.empty() || disk.write(file, bytes.data(), bytes.size())) && file.Flush();
+  file.Close();
+  if (written && disk.moveFile(temporary, path)) return true;
+  disk.deleteFile(temporary);
+  return false;
+}
+
 bool WriteFile(const std::string& path, const std::string& content, const DiskInterface& disk) {
   try {
     const std::string bytes = ToCrLf(content);
@@ -242,19 +296,11 @@ bool WriteFile(const std::string& path, const std::string& content, const DiskIn
       try {
         const std::size_t separator = path.find_last_of("\\/");
         if (separator != std::string::npos) CreateRecursiveDirectory(path.substr(0, separator), disk);
-        platform::File file = disk.createForWrite(path);
-        if (file.IsOpen()) {
-          const bool written =
-              (bytes.empty() || disk.write(file, bytes.data(), bytes.size())) && file.Flush();
-          file.Close();
-          if (written) {
-            LogLine("[IO] WriteFile success path=" + path);
-            return true;
-          }
-          // A shortened snippet must not pass for a written one.
-          disk.deleteFile(path);
-          LogLine("[WARN] WriteFile write failed attempt=" + std::to_string(attempt) + " path=" + path);
+        if (WriteFileAtomically(path, bytes, disk)) {
+          LogLine("[IO] WriteFile success path=" + path);
+          return true;
         }
+        LogLine("[WARN] WriteFile write failed attempt=" + std::to_string(attempt) + " path=" + path);
       } catch (...) {
         LogLine("[WARN] WriteFile unknown error");
       }
@@ -305,26 +351,43 @@ bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir
     if (!source.empty() && (source.back() == '\\' || source.back() == '/')) source.pop_back();
     if (!destination.empty() && (destination.back() == '\\' || destination.back() == '/'))
       destination.pop_back();
-    if (!destination.empty() && !IsFolder(destination) &&
+    if (!destination.empty() && !FolderExists(destination) &&
         platform::CreateFolderWithParents(destination) == platform::CreateFolderResult::Failed) {
       return false;
     }
-    std::vector<platform::DirEntry> listing;
-    if (!platform::ListDirectory(source, listing)) return false;
+    // Links may lead anywhere in the client that the folder belongs to, never out of it.
+    const std::string& clientRoot = GetPathSettings().clientRoot;
+    const std::string boundary =
+        !clientRoot.empty() && ResolvesInside(source, clientRoot) ? clientRoot : source;
+    const std::optional<std::string> realBoundary = platform::RealPath(boundary);
+    const std::optional<platform::FileIdentity> destinationIdentity =
+        destination.empty() ? std::nullopt : platform::GetFileIdentity(destination);
     bool result = true;
-    for (const platform::DirEntry& entry : listing) {
-      const std::string from = source + "\\" + entry.name;
-      const std::string to = destination + "\\" + entry.name;
-      if (entry.isDirectory) {
-        if (!CopyDirectoryRecursive(from, to, disk)) result = false;
-        continue;
+    FolderWalkVisitor visitor;
+    visitor.onFolder = [&](const std::string& from, const std::string& relative) {
+      // A destination inside the source would be copied into itself for ever.
+      if (destinationIdentity && platform::GetFileIdentity(from) == destinationIdentity) return false;
+      const std::string to = destination + "\\" + relative;
+      if (FolderExists(to) || platform::CreateFolderWithParents(to) != platform::CreateFolderResult::Failed)
+        return true;
+      result = false;
+      return false;
+    };
+    visitor.onFile = [&](const std::string& from, const std::string& relative, const platform::DirEntry&) {
+      // Again right before the copy: a link may have been swapped in since the walk met the file.
+      const std::optional<std::string> realSource = platform::RealPath(from);
+      if (!realSource || !realBoundary || !RealPathWithin(*realSource, *realBoundary)) {
+        LogLine("[WARN] Refused file outside the client: " + from);
+        return;
       }
+      const std::string to = destination + "\\" + relative;
       const std::size_t separator = to.find_last_of("\\/");
       const std::string parent = separator == std::string::npos ? std::string() : to.substr(0, separator);
-      if (!parent.empty() && !IsFolder(parent)) platform::CreateFolderWithParents(parent);
+      if (!parent.empty() && !FolderExists(parent)) platform::CreateFolderWithParents(parent);
       if (!FileCopyWithRetries(from, to, 4, disk)) result = false;
-    }
-    return result;
+    };
+    const FolderWalkResult walk = WalkFolder(source, visitor, boundary);
+    return result && walk.listedAll && !walk.stopped;
   } catch (...) {
     LogLine("[ERROR] CopyDirectoryRecursive unknown error src=" + srcDir + " dst=" + dstDir);
   }

@@ -23,6 +23,7 @@ struct DiskInterface {
   bool (*deleteFile)(const std::string& path);
   std::uint32_t (*lastError)();
   void (*sleepMilliseconds)(unsigned milliseconds);
+  bool (*moveFile)(const std::string& from, const std::string& to);  // replaces an existing `to`
 };
 
 const DiskInterface& RealDiskInterface();
@@ -31,23 +32,34 @@ const DiskInterface& RealDiskInterface();
 bool CreateRecursiveDirectory(const std::string& path, const DiskInterface& disk = RealDiskInterface());
 
 // Writes `content` with every "\n" as CR LF (as Windows text mode does, on every platform), after
-// creating the parent folders. A failed write or flush counts as a failed attempt.
+// creating the parent folders. A failed write or flush counts as a failed attempt. Written through
+// WriteFileAtomically, so the file is never seen half-written.
 bool WriteFile(const std::string& path, const std::string& content,
                const DiskInterface& disk = RealDiskInterface());
+
+// Writes `bytes` as they are to a temporary name beside `path` (the folder must exist), flushes,
+// then renames it over `path`: afterwards the file is either what it was or all of `bytes`, and
+// no temporary file is left behind. One try, no log lines.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         const DiskInterface& disk = RealDiskInterface());
 
 // Three passes of FileCopyWithRetries with one attempt each, 40/80/120 ms apart.
 bool TryCopyFile(const std::string& src, const std::string& dst,
                  const DiskInterface& disk = RealDiskInterface());
 
 // Up to `attempts` attempts, each trying the plain copy, the long-path copy and the streaming copy
-// in that order, with waits of 50, 100, 150, ... ms after failed attempts. A copy whose source and
-// destination are the same file (same path key) succeeds without touching it when it exists.
-// A streaming copy that cannot read or write every byte fails and removes its partial destination.
+// in that order, with waits of 50, 100, 150, ... ms after failed attempts. Every method writes to a
+// temporary name beside the destination, renamed over it only when complete; a failed or stopped
+// copy leaves the destination as it was. A copy whose source and destination are the same file
+// (by the file system's identity, whatever the spelling) succeeds without touching it. A source
+// that is no regular file (a pipe, a device) fails at once.
 bool FileCopyWithRetries(const std::string& src, const std::string& dst, std::int32_t attempts,
                          const DiskInterface& disk = RealDiskInterface());
 
 // Copies every file below srcDir into dstDir (4 attempts each), creating folders; goes on after a
-// failure and returns true only when every file was copied.
+// failure and returns true only when every file was copied. Links are followed only inside the
+// client root (inside srcDir when it is not in the client); the others are skipped with a warning.
+// A stop ends it early, returning false.
 bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir,
                             const DiskInterface& disk = RealDiskInterface());
 

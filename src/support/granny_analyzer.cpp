@@ -49,6 +49,7 @@ void LoadRuntime(const std::vector<std::string>& candidates) {
   LogLine(std::string("[INFO] ") + kTag + "Initialize: loading granny2.dll");
   platform::LibraryHandle library = nullptr;
   for (const std::string& candidate : candidates) {
+    if (candidate.empty()) continue;
     library = platform::LoadLibrary(candidate);
     if (library != nullptr) break;
   }
@@ -90,11 +91,19 @@ void* FindGrannyFunction(const std::function<void*(const char*)>& lookup, const 
 
 void GrannyAnalyzer::Initialize() {
   const std::string fileName = platform::SharedLibraryFileName("granny2");
+  // Start-up writes the runtime to the per-user folder when the program folder is read-only.
+  const std::string userFolder = platform::UserDataFolder();
+  std::vector<std::string> candidates;
 #if defined(_WIN32)
-  LoadRuntime({fileName});
+  candidates.push_back(fileName);
 #else
-  LoadRuntime({platform::ExecutableFolder() + fileName, fileName});
+  candidates.push_back(platform::ExecutableFolder() + fileName);
 #endif
+  if (!userFolder.empty()) candidates.push_back(userFolder + fileName);
+#if !defined(_WIN32)
+  candidates.push_back(fileName);
+#endif
+  LoadRuntime(candidates);
 }
 
 void GrannyAnalyzer::Initialize(const std::string& libraryPath) { LoadRuntime({libraryPath}); }
@@ -133,10 +142,11 @@ GrannyModelInfo GrannyAnalyzer::Analyze(const std::string& gr2Path) {
       return result;
     }
     if (file == nullptr) {
+      // Our own runtime says why; a user can do nothing with "cannot read" alone.
       const char* reason = runtime.lastError ? runtime.lastError() : nullptr;
-      if (reason != nullptr && *reason != '\0')
-        LogLine(std::string("[ERROR] ") + kTag + "GR2 reader: " + reason);
-      Fail(result, "Impossibile leggere file GR2: " + gr2Path);
+      const bool hasReason = reason != nullptr && *reason != '\0';
+      Fail(result,
+           "Impossibile leggere file GR2: " + gr2Path + (hasReason ? std::string(": ") + reason : ""));
       return result;
     }
 

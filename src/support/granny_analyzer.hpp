@@ -8,10 +8,12 @@
 
 class GrannyAnalyzer {
  public:
-  // Loads the runtime once: granny2.dll by the system search (executable's folder first) on Windows;
-  // elsewhere the platform's file name from the executable's folder, then by the system search.
+  // Loads the runtime once: granny2.dll by the system search (executable's folder first) on Windows,
+  // elsewhere the platform's file name from the executable's folder; then from the per-user folder,
+  // and last (not on Windows) by the system search.
   static void Initialize();
-  // The same with the runtime taken from this library file (an internal path).
+  // The same with the runtime taken from this library file (an internal path); an empty path loads
+  // nothing and reports the runtime missing.
   static void Initialize(const std::string& libraryPath);
   static GrannyModelInfo Analyze(const std::string& gr2Path);
   // Unloads the runtime; later calls of Analyze report it missing until Initialize runs again.

@@ -42,10 +42,7 @@ MirrorState Decide() {
   if (root.empty()) return MirrorState::Off;
   const std::string drive = DriveOf(root);
   if (drive.empty()) return MirrorState::On;
-  const std::uint32_t attributes = platform::GetFileAttributes(drive);
-  if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0) {
-    return MirrorState::On;
-  }
+  if (FolderExists(drive)) return MirrorState::On;
   AddGuiLog("[WARN] Mirror drive " + drive + " not found: copies below " + root + " skipped for this run.",
             GuiLogWarning);
   return MirrorState::Off;

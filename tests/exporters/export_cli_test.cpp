@@ -127,9 +127,40 @@ TEST_F(ExportCommand, SelectAnswersTheChoiceAndBadArgumentsExitWithTwo) {
   }
 
   EXPECT_EQ(Export("bad", {"--select", "1,x"}).exitCode, 2);
+  // An index the question does not offer is refused, not silently dropped.
+  EXPECT_EQ(Export("bad", {"--select", "7", "--no-mirror"}).exitCode, 2);
+  EXPECT_EQ(FilesBelow(Join("bad")).size(), 0u);
+  const std::string file = exporttest::WriteFile(Join("file"), "not a folder");
+  for (const std::string& client : {NativePath(Join("missing")), NativePath(file)}) {
+    EXPECT_EQ(Run({"export", "--client", client, "--output", NativePath(Join("bad2"))}).exitCode, 2) << client;
+  }
+  EXPECT_EQ(Run({"export", "--client", NativePath(Join("")), "--output", ""}).exitCode, 2);
   EXPECT_EQ(Run({"export", "--output", NativePath(Join("bad"))}).exitCode, 2);
   EXPECT_EQ(Export("bad", {"--no-mirror", "--mirror-root", NativePath(Join("m"))}).exitCode, 2);
-  EXPECT_EQ(platform::GetFileAttributes(Join("bad")), platform::kInvalidAttributes);
+  EXPECT_EQ(platform::GetFileAttributes(Join("bad2")), platform::kInvalidAttributes);
+}
+
+TEST_F(ExportCommand, AnOutputThatCannotBeCreatedIsAnErrorWithExitOne) {
+  exporttest::WriteFile(Join("blocker"), "a file where the output folder should be");
+  const CliRun run = Export("blocker\\out", {"--no-mirror"});
+  EXPECT_EQ(run.exitCode, 1) << run.out;
+  EXPECT_NE(run.out.find("] ERROR: Cannot create output folder: "), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("OK: Task Completed."), std::string::npos) << run.out;
+}
+
+TEST_F(ExportCommand, MirrorRootThatIsTheClientUnderAnotherSpellingLeavesTheClientIntact) {
+  const std::string demo = SourceFolder("samples\\demo_client");
+  const std::set<std::string> files = FilesBelow(demo);
+  for (const std::string& file : files) {
+    platform::CreateFolderWithParents(Join("c\\" + file.substr(0, file.rfind('\\') + 1)));
+    ASSERT_TRUE(platform::CopyFileOverwrite(demo + "\\" + file, Join("c\\" + file))) << file;
+  }
+  const CliRun run = Run({"export", "--client", NativePath(Join("c")), "--output", NativePath(Join("out")),
+                          "--task", "hair-body", "--mirror-root", NativePath(Join("c")) + "/."});
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(FilesBelow(Join("out\\Exported_Models_MSM")), DemoTree());
+  for (const std::string& file : files)
+    EXPECT_EQ(ReadFile(Join("c\\" + file)), ReadFile(demo + "\\" + file)) << file;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #ifndef _WIN32
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #endif
@@ -141,6 +142,50 @@ TEST(PlatformCaseResolution, FilesTheLayerCreatesAreFoundAfterTheirFolderWasLook
   // Changes made outside the layer show through the folder's changed time.
   WriteNative(folder / "Outside.txt", "native");
   EXPECT_EQ(ReadTextFile(temp / "CACHED\\OUTSIDE.TXT"), "native");
+}
+
+TEST(PlatformCaseResolution, FillingAFolderReadsListingsInProportionToItsNamesNotTheirSquare) {
+  // Every new group folder misses its exact spelling in the task folder; listing that folder again
+  // for each one made an export of N groups cost N * N.
+  ScopedTempFolder temp;
+  const std::string out = temp / "Out";
+  ASSERT_EQ(platform::CreateFolderWithParents(out), platform::CreateFolderResult::Created);
+  constexpr int kGroups = 300;
+  const std::uint64_t namesBefore = platform::CaseLookupNamesRead();
+  for (int i = 0; i < kGroups; ++i) {
+    const std::string group = out + "\\Group" + std::to_string(i);
+    ASSERT_EQ(platform::CreateFolderWithParents(group + "\\hair"), platform::CreateFolderResult::Created);
+    ASSERT_TRUE(WriteTextFile(group + "\\snippet.tmp", "x"));
+    ASSERT_TRUE(platform::MoveFileReplace(group + "\\snippet.tmp", group + "\\Snippet.txt"));
+    // What the layer has just made or renamed is found at once, in any spelling.
+    ASSERT_TRUE(IsFile(out + "\\GROUP" + std::to_string(i) + "\\SNIPPET.TXT")) << i;
+    ASSERT_FALSE(IsFile(out + "\\group" + std::to_string(i) + "\\snippet.TMP")) << i;
+  }
+  EXPECT_LT(platform::CaseLookupNamesRead() - namesBefore, 10u * kGroups);
+
+  // A change from outside while the layer writes there: the folder's new time gives it away.
+  const std::filesystem::path native = *platform::ToNativePath(out);
+  WriteNative(native / "Outside.txt", "native");
+  std::filesystem::last_write_time(native,
+                                   std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+  EXPECT_EQ(ReadTextFile(out + "\\OUTSIDE.TXT"), "native");
+}
+
+TEST(PlatformCaseResolution, Windows1252DataBytesFindTheirUtf8NamesOnDisk) {
+  ScopedTempFolder temp;
+  const std::filesystem::path root = *platform::ToNativePath(temp.path());
+  WriteNative(root / "H\xc3\xa4user a" / "x.dds", "utf-8 folder");
+  WriteNative(root / "\xe2\x82\xac.dds", "euro");
+  // Exact bytes first: a name on disk holding the data's own bytes wins.
+  WriteNative(root / "gro\xdf.dds", "raw");
+  WriteNative(root / "gro\xc3\x9f.dds", "utf-8");
+
+  EXPECT_EQ(ReadTextFile(temp / "h\xe4user a\\X.DDS"), "utf-8 folder");
+  EXPECT_EQ(ReadTextFile(temp / "\x80.dds"), "euro");  // 0x80..0x9F are not Latin-1
+  EXPECT_EQ(ReadTextFile(temp / "gro\xdf.dds"), "raw");
+  EXPECT_EQ(ReadTextFile(temp / "GRO\xc3\x9f.DDS"), "utf-8");
+  EXPECT_TRUE(IsFolder(temp / "H\xe4USER A"));
+  EXPECT_EQ(NamesIn(temp / "h\xe4user a"), std::vector<std::string>{"x.dds"});
 }
 #endif
 

@@ -53,6 +53,30 @@ TEST_F(ClientFileIndexTest, RulesAnswerInOrder) {
   EXPECT_EQ(index_.Resolve("item\\weapon", "y.dds"), root + "Item\\Weapon\\y.dds");
 }
 
+TEST_F(ClientFileIndexTest, NamesTheDataSpellsInWindows1252MeetTheirListedNames) {
+  // The data's "h\xe4user a" and "gro\xdf" are Windows-1252 bytes; listings give names in UTF-8
+  // (Windows) or as the disk holds them (POSIX, where either form may be there).
+  const std::string root = dir_.path() + "Client\\";
+  Touch(root, "pc\\h\xe4user a\\x.dds");
+  Touch(root, "pc\\Gro\xc3\x9f.dds");
+  Touch(root, "a\\x.dds");  // what a lookup falls back to when the folder is missed
+#ifdef _WIN32
+  const std::string house = root + "pc\\h\xc3\xa4user a\\x.dds";
+#else
+  const std::string house = root + "pc\\h\xe4user a\\x.dds";
+#endif
+  const std::string big = root + "pc\\Gro\xc3\x9f.dds";
+  index_.Build(root);
+  EXPECT_EQ(index_.Resolve("PC\\h\xe4user A", "X.dds"), house);
+  EXPECT_EQ(index_.Resolve("h\xe4user a", "x.dds"), house);
+  EXPECT_EQ(index_.Resolve("pc", "gro\xdf.DDS"), big);
+  EXPECT_EQ(index_.FindByName("GRO\xdf.DDS"), big);
+  // Data that already holds UTF-8 meets the same files.
+  EXPECT_EQ(index_.Resolve("pc\\h\xc3\xa4user a", "x.dds"), house);
+  EXPECT_EQ(index_.FindByName("gro\xc3\x9f.dds"), big);
+  EXPECT_TRUE(platform::File::OpenForRead(house).IsOpen());
+}
+
 TEST_F(ClientFileIndexTest, AnotherRootReplacesTheOldClientsFiles) {
   const std::string first = dir_.path() + "first\\", second = dir_.path() + "second\\";
   Touch(first, "item\\common.dds");

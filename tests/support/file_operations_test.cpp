@@ -7,18 +7,26 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "exporters/export_test_helpers.hpp"
 #include "platform/platform.hpp"
+#include "support/client_paths.hpp"
 #include "support/debug_log_capture.hpp"
 #include "support/test_environment.hpp"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
+using exporttest::FilesBelow;
 using testenv::DebugLogCapture;
 using Strings = std::vector<std::string>;
 using Sleeps = std::vector<unsigned>;
@@ -56,6 +64,7 @@ const DiskInterface kFakeDisk = {
       std::lock_guard<std::mutex> lock(fake->mutex);
       fake->sleeps.push_back(ms);
     },
+    platform::MoveFileReplace,
 };
 
 void Write(const std::string& path, const std::string& contents) {
@@ -171,6 +180,12 @@ TEST_F(FileOperationsTest, ReadOrWriteErrorMidCopyIsAFailedCopyAndLeavesNoShorte
   disk_.writesAllowed = 1;
   EXPECT_FALSE(FileCopyWithRetries(src, dst, 1, kFakeDisk));
   EXPECT_FALSE(Exists(dst));
+  // A copy that fails over an earlier one (a second Ctrl+C, a full disk) leaves the earlier one whole.
+  Write(dst, "earlier copy");
+  disk_.writes = 0;
+  EXPECT_FALSE(FileCopyWithRetries(src, dst, 1, kFakeDisk));
+  EXPECT_EQ(ReadAll(dst), "earlier copy");
+  EXPECT_EQ(FilesBelow(dir_.path()), (std::set<std::string>{"big.gr2", "copy.gr2"}));  // no temporary left
 }
 
 TEST_F(FileOperationsTest, OppositeCopiesAndCopiesOntoItselfNeverDeadlock) {
@@ -239,6 +254,54 @@ TEST_F(FileOperationsTest, WriteFileWritesCrLfAndNeverReportsAFailedWrite) {
   EXPECT_EQ(log.Lines().back(), "[ERROR] WriteFile ultimately failed path=" + Path("failed.txt"));
   Write(Path("plain.txt"), "file");
   EXPECT_FALSE(CreateRecursiveDirectory(Path("plain.txt\\sub"), kFakeDisk));
+  EXPECT_FALSE(WriteFile(Path("plain.txt"), "cut", kFakeDisk));
+  EXPECT_EQ(ReadAll(Path("plain.txt")), "file");
+  EXPECT_EQ(FilesBelow(dir_.path()), (std::set<std::string>{"new\\deep\\group_snippet.txt", "plain.txt"}));
 }
+
+TEST_F(FileOperationsTest, CopyOntoTheSameFileUnderAnotherSpellingLeavesItIntact) {
+  platform::CreateFolderWithParents(Path("c\\x"));
+  Write(Path("c\\tex.dds"), Pattern(70000));
+  Strings spellings = {Path("c\\.\\tex.dds"), Path("c\\x\\..\\tex.dds"), Path("C\\TEX.dds")};
+#ifndef _WIN32
+  std::filesystem::create_directory_symlink(*platform::ToNativePath(Path("c")),
+                                            *platform::ToNativePath(Path("link")));
+  spellings.push_back(Path("link\\tex.dds"));
+#endif
+  for (const std::string& same : spellings) {
+    DebugLogCapture log;
+    EXPECT_TRUE(FileCopyWithRetries(Path("c\\tex.dds"), same, 3)) << same;
+    EXPECT_TRUE(TryCopyFile(same, Path("c\\tex.dds"))) << same;
+    EXPECT_TRUE(exporttest::Contains(
+        log.Lines(), "[IO] Copy skipped, source and destination are the same file src=" + Path("c\\tex.dds") +
+                         " dst=" + same));
+    EXPECT_EQ(ReadAll(Path("c\\tex.dds")), Pattern(70000)) << same;
+  }
+  EXPECT_EQ(FilesBelow(Path("c")), std::set<std::string>{"tex.dds"});
+}
+
+#ifndef _WIN32
+TEST_F(FileOperationsTest, PipesAndDevicesAreMissingAndNeverReadOrCopied) {
+  const std::string fifo = Path("pipe.dds"), zero = Path("zero.dds"), plain = Path("plain.dds");
+  ASSERT_EQ(mkfifo(platform::ToNativePath(fifo)->c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", *platform::ToNativePath(zero));
+  Write(plain, "texture");
+  RunOrDie([&] {  // before the refusal a pipe blocked the open for ever, /dev/zero filled the disk
+    for (const std::string& special : {fifo, zero}) {
+      DebugLogCapture log;
+      EXPECT_FALSE(FileExists(special));
+      EXPECT_EQ(log.Lines(), Strings{"[WARN] Not a regular file, taken as missing: " + special});
+      EXPECT_FALSE(platform::File::OpenForRead(special).IsOpen());
+      EXPECT_EQ(platform::LastError(), platform::NotRegularFileError());
+      std::string contents;
+      EXPECT_FALSE(platform::ReadWholeFile(special, contents));
+      EXPECT_FALSE(platform::CopyFileOverwrite(special, Path("out.dds")));
+      EXPECT_FALSE(FileCopyWithRetries(special, Path("out.dds"), 3));
+      EXPECT_FALSE(platform::CopyFileOverwrite(plain, special));  // nor written as a destination
+      EXPECT_FALSE(Exists(Path("out.dds")));
+    }
+  });
+}
+#endif
 
 }  // namespace

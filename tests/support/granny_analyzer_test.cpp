@@ -142,9 +142,12 @@ TEST_F(GrannyAnalyzerTest, ModelsWithoutTexturesAreSkippedAndUnreadableOnesFailW
        "[WARN] [GrannyAnalyzer] No textures in GR2, skipping: "},
       {Model("unnamed.gr2", {}, 1, unnamed), 1, "",
        "[WARN] [GrannyAnalyzer] After dedupe no textures found for: "},
-      {missing, -1, "Impossibile leggere file GR2: " + missing,
+      {missing, -1, "Impossibile leggere file GR2: " + missing + ": cannot open the file",
        "[ERROR] [GrannyAnalyzer] Impossibile leggere file GR2: "},
-      {broken, -1, "Impossibile leggere file GR2: " + broken, "section 0 is compressed with BitKnit2"},
+      {broken, -1,
+       "Impossibile leggere file GR2: " + broken +
+           ": section 0 is compressed with BitKnit2 (method 4), which this reader does not decode",
+       "section 0 is compressed with BitKnit2"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.model);

@@ -94,7 +94,15 @@ bool RemoveTree(const std::string& path) {
   std::vector<platform::DirEntry> entries;
   platform::ListDirectory(folder, entries);
   bool ok = true;
-  for (const platform::DirEntry& entry : entries) ok = RemoveTree(folder + "\\" + entry.name) && ok;
+  for (const platform::DirEntry& entry : entries) {
+    const std::string child = folder + "\\" + entry.name;
+    // A link goes, never what it leads to.
+    if (entry.isLink) {
+      ok = (platform::DeleteFile(child) || platform::RemoveEmptyFolder(child)) && ok;
+    } else {
+      ok = RemoveTree(child) && ok;
+    }
+  }
   return platform::RemoveEmptyFolder(folder) && ok;
 }
 

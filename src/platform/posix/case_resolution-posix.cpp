@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <ctime>
-#include <memory>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/path_rules.hpp"
@@ -19,13 +23,32 @@ namespace platform {
 namespace posix {
 namespace {
 
-struct Listing {
-  // Folded name -> the first spelling in byte order with that folded form.
-  std::unordered_map<std::string, std::string> byFoldedName;
-  struct timespec modified {};
+struct FolderState {
   dev_t device = 0;
   ino_t inode = 0;
+  struct timespec modified {};
 };
+
+FolderState StateOf(const struct stat& st) { return FolderState{st.st_dev, st.st_ino, st.st_mtim}; }
+
+bool SameFolder(const FolderState& a, const FolderState& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
+
+bool SameState(const FolderState& a, const FolderState& b) {
+  return SameFolder(a, b) && a.modified.tv_sec == b.modified.tv_sec &&
+         a.modified.tv_nsec == b.modified.tv_nsec;
+}
+
+bool ModifiedBefore(const FolderState& a, const FolderState& b) {
+  return a.modified.tv_sec != b.modified.tv_sec ? a.modified.tv_sec < b.modified.tv_sec
+                                                : a.modified.tv_nsec < b.modified.tv_nsec;
+}
+
+// A folder changed within the last seconds may change again within the same timestamp tick, so
+// a listing of it could look current while it is not: such a listing is used, but read once more
+// when the folder has settled.
+bool Settled(const struct stat& st) { return st.st_mtim.tv_sec + 2 < std::time(nullptr); }
 
 std::string Fold(const std::string& name) {
   std::string folded = name;
@@ -33,31 +56,74 @@ std::string Fold(const std::string& name) {
   return folded;
 }
 
-bool SameFolderState(const Listing& listing, const struct stat& st) {
-  return listing.device == st.st_dev && listing.inode == st.st_ino &&
-         listing.modified.tv_sec == st.st_mtim.tv_sec && listing.modified.tv_nsec == st.st_mtim.tv_nsec;
-}
+class Listing {
+ public:
+  void Add(const std::string& name) {
+    auto [first, inserted] = firstByFold_.emplace(Fold(name), name);
+    if (inserted || first->second == name) return;
+    if (name < first->second) {
+      others_.insert(first->second);
+      first->second = name;
+    } else {
+      others_.insert(name);
+    }
+  }
 
-// A folder changed within the last seconds may change again within the same timestamp tick,
-// and a listing of it could then look current while it is not. Only settled folders are kept.
-bool Settled(const struct stat& st) { return st.st_mtim.tv_sec + 2 < std::time(nullptr); }
+  void Remove(const std::string& name) {
+    const std::string folded = Fold(name);
+    auto first = firstByFold_.find(folded);
+    if (first == firstByFold_.end()) return;
+    if (first->second != name) {
+      others_.erase(name);
+      return;
+    }
+    // Names differing only in case are rare: a scan of them is cheap.
+    auto next = others_.end();
+    for (auto other = others_.begin(); other != others_.end(); ++other) {
+      if (Fold(*other) == folded && (next == others_.end() || *other < *next)) next = other;
+    }
+    if (next == others_.end()) {
+      firstByFold_.erase(first);
+    } else {
+      first->second = *next;
+      others_.erase(next);
+    }
+  }
 
-std::shared_ptr<const Listing> ReadListing(const std::string& folder, const struct stat& st) {
+  std::optional<std::string> Find(const std::string& name) const {
+    const auto first = firstByFold_.find(Fold(name));
+    if (first == firstByFold_.end()) return std::nullopt;
+    return first->second;
+  }
+
+  FolderState state;
+  std::uint64_t generation = 0;
+  // Read when the folder had settled, and not changed by the layer since.
+  bool confirmed = false;
+
+ private:
+  // Folded name -> the first spelling in byte order with that folded form.
+  std::unordered_map<std::string, std::string> firstByFold_;
+  // The other spellings of folded names that have several.
+  std::unordered_set<std::string> others_;
+};
+
+std::atomic<std::uint64_t> g_namesRead{0};
+
+std::optional<Listing> ReadListing(const std::string& folder, const struct stat& st) {
   DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return nullptr;
-  std::vector<std::string> names;
+  if (dir == nullptr) return std::nullopt;
+  Listing listing;
+  std::uint64_t count = 0;
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
+    if (name != "." && name != "..") listing.Add(name);
+    ++count;
   }
   closedir(dir);
-  std::sort(names.begin(), names.end());
-  auto listing = std::make_shared<Listing>();
-  listing->byFoldedName.reserve(names.size());
-  for (const std::string& name : names) listing->byFoldedName.emplace(Fold(name), name);
-  listing->modified = st.st_mtim;
-  listing->device = st.st_dev;
-  listing->inode = st.st_ino;
+  g_namesRead.fetch_add(count, std::memory_order_relaxed);
+  listing.state = StateOf(st);
+  listing.confirmed = Settled(st);
   return listing;
 }
 
@@ -66,25 +132,59 @@ class ListingCache {
   std::optional<std::string> FindMatch(const std::string& folder, const std::string& name) {
     struct stat st {};
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-    std::shared_ptr<const Listing> listing;
+    const FolderState now = StateOf(st);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      auto it = listings_.find(folder);
-      if (it != listings_.end() && SameFolderState(*it->second, st)) listing = it->second;
-    }
-    if (!listing) {
-      listing = ReadListing(folder, st);
-      if (!listing) return std::nullopt;
-      if (Settled(st)) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        // A whole client's folders fit easily; the bound only stops unbounded growth.
-        if (listings_.size() >= kMaxFolders) listings_.clear();
-        listings_[folder] = listing;
+      const auto cached = listings_.find(folder);
+      if (cached != listings_.end() && SameState(cached->second.state, now) &&
+          (cached->second.confirmed || !Settled(st))) {
+        return cached->second.Find(name);
       }
     }
-    auto match = listing->byFoldedName.find(Fold(name));
-    if (match == listing->byFoldedName.end()) return std::nullopt;
-    return match->second;
+    std::optional<Listing> listing = ReadListing(folder, st);
+    if (!listing) return std::nullopt;
+    std::optional<std::string> match = listing->Find(name);
+    std::lock_guard<std::mutex> lock(mutex_);
+    // A whole client's folders fit easily; the bound only stops unbounded growth.
+    if (listings_.size() >= kMaxFolders) listings_.clear();
+    listing->generation = ++lastGeneration_;
+    listings_[folder] = std::move(*listing);
+    return match;
+  }
+
+  // The generation of the folder's listing, 0 when none is held.
+  std::uint64_t Generation(const std::string& folder) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto cached = listings_.find(folder);
+    return cached == listings_.end() ? 0 : cached->second.generation;
+  }
+
+  void Note(const std::string& folder, const std::string& name, bool exists, std::uint64_t generationBefore,
+            const std::optional<FolderState>& before) {
+    if (Generation(folder) == 0) return;
+    struct stat st {};
+    const bool folderFound = stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto cached = listings_.find(folder);
+    if (cached == listings_.end()) return;
+    Listing& listing = cached->second;
+    // Unchanged by the layer since the change began, yet the folder had moved on: someone else
+    // changed it, and only a new listing shows how.
+    const bool staleBefore =
+        listing.generation == generationBefore && (!before || !SameState(listing.state, *before));
+    if (staleBefore || !folderFound || !SameFolder(listing.state, StateOf(st))) {
+      listings_.erase(cached);
+      return;
+    }
+    if (exists) {
+      listing.Add(name);
+    } else {
+      listing.Remove(name);
+    }
+    // Notes of changes made by several threads may come in any order: the latest time stays.
+    if (!ModifiedBefore(StateOf(st), listing.state)) listing.state = StateOf(st);
+    listing.generation = ++lastGeneration_;
+    listing.confirmed = false;
   }
 
   void Forget(const std::string& folder) {
@@ -95,19 +195,18 @@ class ListingCache {
   void ForgetTree(const std::string& folder) {
     const std::string prefix = folder == "/" ? folder : folder + "/";
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto it = listings_.begin(); it != listings_.end();) {
-      if (it->first == folder || it->first.compare(0, prefix.size(), prefix) == 0) {
-        it = listings_.erase(it);
-      } else {
-        ++it;
-      }
-    }
+    listings_.erase(folder);
+    auto it = listings_.lower_bound(prefix);
+    while (it != listings_.end() && it->first.compare(0, prefix.size(), prefix) == 0)
+      it = listings_.erase(it);
   }
 
  private:
   static constexpr std::size_t kMaxFolders = 65536;
   std::mutex mutex_;
-  std::unordered_map<std::string, std::shared_ptr<const Listing>> listings_;
+  // Ordered, so the folders below one are a single range.
+  std::map<std::string, Listing> listings_;
+  std::uint64_t lastGeneration_ = 0;
 };
 
 ListingCache& Cache() {
@@ -132,6 +231,17 @@ std::string ParentOf(std::string path) {
   return path.substr(0, slash);
 }
 
+// The name in `folder` that `name` (missing as spelled) stands for: one spelled the same ignoring
+// case; then, for data bytes that are not UTF-8, one spelled as a listing would give them.
+std::optional<std::string> MatchInFolder(const std::string& folder, const std::string& name) {
+  if (auto match = Cache().FindMatch(folder, name)) return match;
+  const std::string listed = NameAsListed(name);
+  if (listed == name) return std::nullopt;
+  struct stat st {};
+  if (lstat(((folder == "/" ? "" : folder) + "/" + listed).c_str(), &st) == 0) return listed;
+  return Cache().FindMatch(folder, listed);
+}
+
 }  // namespace
 
 std::optional<std::string> ResolveNative(const std::string& internalPath) {
@@ -153,7 +263,7 @@ std::optional<std::string> ResolveNative(const std::string& internalPath) {
     const std::string parent = native->substr(0, lastSlash);
     const std::string name = native->substr(lastSlash + 1);
     if (name != "." && name != ".." && stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      const auto match = Cache().FindMatch(parent, name);
+      const auto match = MatchInFolder(parent, name);
       return match ? parent + "/" + *match : *native;
     }
   }
@@ -176,7 +286,7 @@ std::optional<std::string> ResolveNative(const std::string& internalPath) {
       continue;
     }
     if (errno == ENOENT) {
-      if (auto match = Cache().FindMatch(resolved.empty() ? "/" : resolved, part)) {
+      if (auto match = MatchInFolder(resolved.empty() ? "/" : resolved, part)) {
         resolved += "/" + *match;
         continue;
       }
@@ -188,6 +298,22 @@ std::optional<std::string> ResolveNative(const std::string& internalPath) {
   if (resolved.empty()) resolved = "/";
   if (native->back() == '/' && resolved.back() != '/') resolved.push_back('/');
   return resolved;
+}
+
+ListingChange::ListingChange(const std::string& nativePath) : folder_(ParentOf(nativePath)) {
+  std::string path = nativePath;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  name_ = path.substr(path.rfind('/') + 1);
+  if (folder_.empty()) return;
+  generation_ = Cache().Generation(folder_);
+  // Nothing to keep in step when no listing is held: no look at the folder either.
+  if (generation_ != 0) folderKnown_ = stat(folder_.c_str(), &folderBefore_) == 0;
+}
+
+void ListingChange::Apply(bool exists) const {
+  if (folder_.empty()) return;
+  Cache().Note(folder_, name_, exists, generation_,
+               folderKnown_ ? std::optional<FolderState>(StateOf(folderBefore_)) : std::nullopt);
 }
 
 void ForgetParentListing(const std::string& nativePath) {
@@ -202,4 +328,7 @@ void ForgetListingsUnder(const std::string& nativeFolder) {
 }
 
 }  // namespace posix
+
+std::uint64_t CaseLookupNamesRead() { return posix::g_namesRead.load(std::memory_order_relaxed); }
+
 }  // namespace platform

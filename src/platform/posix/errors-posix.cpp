@@ -19,6 +19,9 @@ std::uint32_t LastError() { return static_cast<std::uint32_t>(errno); }
 
 void SetLastError(std::uint32_t code) { errno = static_cast<int>(code); }
 
+// "No such device": what the refused pipes and devices are to us.
+std::uint32_t NotRegularFileError() { return ENODEV; }
+
 std::string ErrorMessage(std::uint32_t code) {
   char buffer[256] = {};
   std::string message = MessageFrom(strerror_r(static_cast<int>(code), buffer, sizeof buffer), buffer);

@@ -3,28 +3,50 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <utility>
 
 #include "platform/platform.hpp"
 #include "platform/posix/posix_support.hpp"
 
 namespace platform {
+namespace posix {
+
+int OpenRegularFile(const std::string& nativePath, int flags, unsigned mode, FileIdentity* identity) {
+  // Non-blocking until the type is known: a pipe with no other end then fails at once.
+  const int fd =
+      open(nativePath.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, static_cast<mode_t>(mode));
+  if (fd < 0) {
+    if (errno == ENXIO) errno = static_cast<int>(NotRegularFileError());
+    return -1;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // A folder opens fine for reading here but never on Windows; refuse it the same way.
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : static_cast<int>(NotRegularFileError());
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (identity != nullptr) {
+    *identity = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  }
+  return fd;
+}
+
+}  // namespace posix
+
 namespace {
 
 // The descriptor, or -1 with errno set.
 int OpenNative(const std::string& path, int flags) {
   const auto native = posix::ResolveNative(path);
   if (!native) return -1;
-  const int fd = open(native->c_str(), flags | O_CLOEXEC, 0666);
-  if (fd < 0) return -1;
-  struct stat st {};
-  // A folder opens fine for reading here but never on Windows; refuse it the same way.
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    close(fd);
-    errno = EISDIR;
-    return -1;
-  }
-  if (flags & O_CREAT) posix::ForgetParentListing(*native);
+  std::optional<posix::ListingChange> change;
+  if (flags & O_CREAT) change.emplace(*native);
+  const int fd = posix::OpenRegularFile(*native, flags, 0666);
+  if (fd >= 0 && change) change->Created();
   return fd;
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/path_rules.hpp"
@@ -29,8 +30,13 @@ CreateFolderResult CreateNativeFolders(const std::string& nativePath) {
     slash = nativePath.find('/', slash + 1);
     const std::string prefix = nativePath.substr(0, slash);
     if (prefix.back() == '/') continue;
+    if (stat(prefix.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      createdLast = false;
+      continue;
+    }
+    const ListingChange change(prefix);
     if (mkdir(prefix.c_str(), 0777) == 0) {
-      ForgetParentListing(prefix);
+      change.Created();
       createdLast = true;
       continue;
     }
@@ -73,32 +79,31 @@ bool CopyContents(int from, int to) {
 }
 
 bool CopyNativeFile(const std::string& from, const std::string& to) {
-  const int source = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  FileIdentity sourceIdentity;
+  const int source = posix::OpenRegularFile(from, O_RDONLY, 0, &sourceIdentity);
   if (source < 0) return false;
   struct stat sourceInfo {};
-  if (fstat(source, &sourceInfo) != 0 || S_ISDIR(sourceInfo.st_mode)) {
-    const int error = S_ISDIR(sourceInfo.st_mode) ? EISDIR : errno;
+  fstat(source, &sourceInfo);
+  // Truncated only once it is known not to be the source: both names may lead to one file.
+  FileIdentity targetIdentity;
+  const posix::ListingChange targetChange(to);
+  const int target =
+      posix::OpenRegularFile(to, O_WRONLY | O_CREAT, sourceInfo.st_mode & 0777, &targetIdentity);
+  if (target < 0 || targetIdentity == sourceIdentity) {
+    const int error = target < 0 ? errno : EBUSY;
+    if (target >= 0) close(target);
     close(source);
     errno = error;
     return false;
   }
-  struct stat targetInfo {};
-  if (stat(to.c_str(), &targetInfo) == 0) {
-    // Truncating the destination would wipe the source when both name the same file.
-    if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) {
-      close(source);
-      errno = EBUSY;
-      return false;
-    }
-  }
-  const int target = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, sourceInfo.st_mode & 0777);
-  if (target < 0) {
+  if (ftruncate(target, 0) != 0) {
     const int error = errno;
+    close(target);
     close(source);
     errno = error;
     return false;
   }
-  posix::ForgetParentListing(to);
+  targetChange.Created();
   bool ok = CopyContents(source, target);
   int error = errno;
   if (ok) {
@@ -113,7 +118,7 @@ bool CopyNativeFile(const std::string& from, const std::string& to) {
   close(source);
   if (!ok) {
     // A half-written copy would pass for a good one later.
-    unlink(to.c_str());
+    if (unlink(to.c_str()) == 0) targetChange.Removed();
     errno = error;
   }
   return ok;
@@ -126,7 +131,10 @@ std::uint32_t GetFileAttributes(const std::string& path) {
   if (!native) return kInvalidAttributes;
   struct stat st {};
   if (stat(native->c_str(), &st) != 0) return kInvalidAttributes;
-  return S_ISDIR(st.st_mode) ? kAttributeDirectory : kAttributeNormal;
+  if (S_ISDIR(st.st_mode)) return kAttributeDirectory;
+  if (S_ISREG(st.st_mode)) return kAttributeNormal;
+  errno = static_cast<int>(NotRegularFileError());
+  return kInvalidAttributes;
 }
 
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, const std::string& pattern) {
@@ -142,17 +150,41 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, co
     DirEntry item;
     item.name = name;
     struct stat st {};
-    // A dangling link still shows up, as a file, the way a find-first lists a broken reparse point.
-    if (fstatat(dirFd, entry->d_name, &st, 0) == 0 ||
-        fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    struct stat own {};
+    // The entry's own type saves a second look on the file systems that report it.
+    item.isLink = entry->d_type == DT_LNK ||
+                  (entry->d_type == DT_UNKNOWN &&
+                   fstatat(dirFd, entry->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode));
+    if (fstatat(dirFd, entry->d_name, &st, 0) == 0) {
       item.isDirectory = S_ISDIR(st.st_mode);
+      item.isRegularFile = S_ISREG(st.st_mode);
       item.size = item.isDirectory ? 0 : static_cast<std::uint64_t>(st.st_size);
+    } else if (fstatat(dirFd, entry->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0) {
+      // A dangling link still shows up, as a file, the way a find-first lists a broken reparse point.
+      item.size = static_cast<std::uint64_t>(own.st_size);
     }
     entries.push_back(std::move(item));
   }
   closedir(dir);
   SortInNtfsOrder(entries);
   return true;
+}
+
+std::optional<FileIdentity> GetFileIdentity(const std::string& path) {
+  const auto native = posix::ResolveNative(path);
+  struct stat st {};
+  if (!native || stat(native->c_str(), &st) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<std::string> RealPath(const std::string& path) {
+  const auto native = posix::ResolveNative(path);
+  if (!native) return std::nullopt;
+  char* resolved = realpath(native->c_str(), nullptr);
+  if (resolved == nullptr) return std::nullopt;
+  std::string result = ToInternalPath(resolved);
+  free(resolved);
+  return result;
 }
 
 CreateFolderResult CreateFolderWithParents(const std::string& path) {
@@ -163,8 +195,10 @@ CreateFolderResult CreateFolderWithParents(const std::string& path) {
 
 bool CreateSingleFolder(const std::string& path) {
   const auto native = posix::ResolveNative(path);
-  if (!native || mkdir(native->c_str(), 0777) != 0) return false;
-  posix::ForgetParentListing(*native);
+  if (!native) return false;
+  const posix::ListingChange change(*native);
+  if (mkdir(native->c_str(), 0777) != 0) return false;
+  change.Created();
   return true;
 }
 
@@ -178,15 +212,19 @@ bool CopyFileOverwrite(const std::string& from, const std::string& to) {
 
 bool DeleteFile(const std::string& path) {
   const auto native = posix::ResolveNative(path);
-  if (!native || unlink(native->c_str()) != 0) return false;
-  posix::ForgetParentListing(*native);
+  if (!native) return false;
+  const posix::ListingChange change(*native);
+  if (unlink(native->c_str()) != 0) return false;
+  change.Removed();
   return true;
 }
 
 bool RemoveEmptyFolder(const std::string& path) {
   const auto native = posix::ResolveNative(path);
-  if (!native || rmdir(native->c_str()) != 0) return false;
-  posix::ForgetParentListing(*native);
+  if (!native) return false;
+  const posix::ListingChange change(*native);
+  if (rmdir(native->c_str()) != 0) return false;
+  change.Removed();
   posix::ForgetListingsUnder(*native);
   return true;
 }
@@ -196,10 +234,12 @@ bool MoveFileReplace(const std::string& from, const std::string& to) {
   if (!source) return false;
   const auto target = posix::ResolveNative(to);
   if (!target) return false;
+  const posix::ListingChange leaving(*source);
+  const posix::ListingChange arriving(*target);
   if (rename(source->c_str(), target->c_str()) == 0) {
-    posix::ForgetParentListing(*source);
+    leaving.Removed();
     posix::ForgetListingsUnder(*source);
-    posix::ForgetParentListing(*target);
+    arriving.Created();
     return true;
   }
   if (errno != EXDEV) return false;
@@ -212,7 +252,7 @@ bool MoveFileReplace(const std::string& from, const std::string& to) {
   }
   if (!CopyNativeFile(*source, *target)) return false;
   if (unlink(source->c_str()) != 0) return false;
-  posix::ForgetParentListing(*source);
+  leaving.Removed();
   return true;
 }
 

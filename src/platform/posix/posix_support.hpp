@@ -1,8 +1,12 @@
 // Helpers shared by the POSIX implementation files; nothing outside src/platform/posix includes this.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.hpp"
 
@@ -13,13 +17,40 @@ namespace posix {
 // otherwise each component missing as spelled takes the name in its folder that matches it
 // ignoring ASCII case (the first in byte order when several do), and components below the first
 // one with no match keep their spelling, so a path about to be created lands in the folders that
-// exist. Another drive gives nullopt with errno ENOENT.
+// exist. A component still missing whose bytes are not all UTF-8 is then looked for in its
+// NameAsListed form, exactly and then ignoring case. Another drive gives nullopt with errno ENOENT.
 std::optional<std::string> ResolveNative(const std::string& internalPath);
+
+// Keeps the cached listing of the folder holding nativePath in step with a change the layer makes
+// to that name: made just before the change, told after it whether the name now exists or is gone.
+// Reading the listing again after every change instead would make filling a large folder cost
+// the square of its size. A listing found out of date when the change began is dropped.
+class ListingChange {
+ public:
+  explicit ListingChange(const std::string& nativePath);
+  void Created() const { Apply(true); }
+  void Removed() const { Apply(false); }
+
+ private:
+  void Apply(bool exists) const;
+
+  std::string folder_;
+  std::string name_;
+  std::uint64_t generation_ = 0;  // of the cached listing when the change began; 0 when none was
+  bool folderKnown_ = false;
+  struct stat folderBefore_ {};
+};
 
 // Drops the cached listing of the folder that holds nativePath (after creating or removing it).
 void ForgetParentListing(const std::string& nativePath);
 // Drops the cached listings of nativeFolder and of every folder below it (after removing or moving it).
 void ForgetListingsUnder(const std::string& nativeFolder);
+
+// open() of a regular file only: a pipe, a device or a socket fails at once (never blocks) with
+// NotRegularFileError(), a folder with EISDIR. The descriptor is blocking and close-on-exec; the
+// file's identity goes to `identity` when given. -1 with errno set on failure.
+int OpenRegularFile(const std::string& nativePath, int flags, unsigned mode,
+                    FileIdentity* identity = nullptr);
 
 // mkdir -p on a native path, exact spelling.
 CreateFolderResult CreateNativeFolders(const std::string& nativePath);

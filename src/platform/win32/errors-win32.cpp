@@ -7,6 +7,8 @@ std::uint32_t LastError() { return GetLastError(); }
 
 void SetLastError(std::uint32_t code) { ::SetLastError(code); }
 
+std::uint32_t NotRegularFileError() { return ERROR_BAD_FILE_TYPE; }
+
 std::string ErrorMessage(std::uint32_t code) {
   wchar_t* buffer = nullptr;
   const DWORD length = FormatMessageW(

@@ -4,6 +4,22 @@
 #include "platform/win32/win32_support.hpp"
 
 namespace platform {
+namespace win32 {
+
+bool IsDeviceOrPipe(HANDLE handle) { return GetFileType(handle) != FILE_TYPE_DISK; }
+
+bool IsDeviceOrPipe(const std::string& path) {
+  const HANDLE handle = CreateFileW(ApiPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool special = IsDeviceOrPipe(handle);
+  CloseHandle(handle);
+  return special;
+}
+
+}  // namespace win32
+
 namespace {
 
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
@@ -11,6 +27,11 @@ HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle);
 std::intptr_t OpenHandle(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
   const HANDLE handle = CreateFileW(win32::ApiPath(path).c_str(), access, share, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE && win32::IsDeviceOrPipe(handle)) {
+    CloseHandle(handle);
+    SetLastError(NotRegularFileError());
+    return reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
+  }
   return reinterpret_cast<std::intptr_t>(handle);
 }
 

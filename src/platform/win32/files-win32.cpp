@@ -31,7 +31,13 @@ std::size_t RootLength(const std::string& path) {
 
 std::uint32_t GetFileAttributes(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(win32::ApiPath(path).c_str());
-  return attributes == INVALID_FILE_ATTRIBUTES ? kInvalidAttributes : static_cast<std::uint32_t>(attributes);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return kInvalidAttributes;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+      ((attributes & FILE_ATTRIBUTE_DEVICE) != 0 || win32::IsDeviceOrPipe(path))) {
+    SetLastError(NotRegularFileError());
+    return kInvalidAttributes;
+  }
+  return static_cast<std::uint32_t>(attributes);
 }
 
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, const std::string& pattern) {
@@ -53,6 +59,11 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, co
     DirEntry entry;
     entry.name = name;
     entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // Other reparse points (cloud placeholders, deduplicated files) are the files they stand for.
+    entry.isLink =
+        (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+    entry.isRegularFile = !entry.isDirectory && (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
     entry.size =
         entry.isDirectory ? 0 : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     entries.push_back(std::move(entry));
@@ -62,6 +73,52 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, co
   SortInNtfsOrder(entries);
   SetLastError(error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error);
   return true;
+}
+
+namespace {
+
+// An open handle on what the path names, links followed; folders open too.
+HANDLE OpenForQuery(const std::string& path) {
+  return CreateFileW(win32::ApiPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+}  // namespace
+
+std::optional<FileIdentity> GetFileIdentity(const std::string& path) {
+  const HANDLE handle = OpenForQuery(path);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  if (!ok) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::optional<std::string> RealPath(const std::string& path) {
+  const HANDLE handle = OpenForQuery(path);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::wstring buffer(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  }
+  CloseHandle(handle);
+  if (length == 0 || length >= buffer.size()) return std::nullopt;
+  buffer.resize(length);
+  std::string result = win32::Narrow(buffer);
+  // The answer always carries the long-path prefix; the internal form does not.
+  if (result.rfind("\\\\?\\UNC\\", 0) == 0) {
+    result = "\\\\" + result.substr(8);
+  } else if (result.rfind("\\\\?\\", 0) == 0) {
+    result = result.substr(4);
+  }
+  return result;
 }
 
 CreateFolderResult CreateFolderWithParents(const std::string& path) {
@@ -108,6 +165,16 @@ bool CreateSingleFolder(const std::string& path) {
 }
 
 bool CopyFileOverwrite(const std::string& from, const std::string& to) {
+  // CopyFile reads a device or a pipe as a file, and /dev/zero under Wine would never end.
+  if (win32::IsDeviceOrPipe(from)) {
+    SetLastError(NotRegularFileError());
+    return false;
+  }
+  const std::optional<FileIdentity> source = GetFileIdentity(from);
+  if (source && source == GetFileIdentity(to)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return false;
+  }
   return CopyFileW(win32::ApiPath(from).c_str(), win32::ApiPath(to).c_str(), FALSE) != 0;
 }
 

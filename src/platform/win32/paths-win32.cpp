@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <vector>
 
 #include "platform/path_rules.hpp"
@@ -58,6 +59,15 @@ std::wstring ApiPath(const std::string& path) {
 }  // namespace win32
 
 std::string ToInternalPath(const std::string& nativePath) { return WithBackslashes(nativePath); }
+
+// The file system finds names whatever their letter case; no listing is read for that here.
+std::uint64_t CaseLookupNamesRead() { return 0; }
+
+// The same reading the file API gets through Widen, so the name found is the one opened.
+std::string NameAsListed(const std::string& name) {
+  const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; });
+  return ascii ? name : win32::Narrow(win32::Widen(name));
+}
 
 std::optional<std::string> ToNativePath(const std::string& internalPath) {
   return WithBackslashes(internalPath);

@@ -34,5 +34,11 @@ std::string Narrow(const std::wstring& text);
 // and given the "\\?\" prefix, which lifts the limit.
 std::wstring ApiPath(const std::string& path);
 
+// True for a handle on a device or a pipe ("NUL", "COM1", "\\.\pipe\x"), which the file API
+// opens like a file; only files on disk are read or copied.
+bool IsDeviceOrPipe(HANDLE handle);
+// The same for a path, opened for its attributes only; false when it cannot be opened at all.
+bool IsDeviceOrPipe(const std::string& path);
+
 }  // namespace win32
 }  // namespace platform

@@ -1,0 +1,91 @@
+#include "support/folder_walk.hpp"
+
+#include <optional>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "log/debug_log.hpp"
+#include "support/link_guard.hpp"
+#include "support/stop_check.hpp"
+
+namespace {
+
+struct OpenFolder {
+  std::string path;
+  std::string relative;
+  std::vector<platform::DirEntry> listing;
+  std::size_t next = 0;
+};
+
+struct IdentityOrder {
+  bool operator()(const platform::FileIdentity& a, const platform::FileIdentity& b) const {
+    return a.volume != b.volume ? a.volume < b.volume : a.index < b.index;
+  }
+};
+
+}  // namespace
+
+FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& visitor,
+                            const std::string& boundary) {
+  FolderWalkResult result;
+  // An empty root would list the current drive's root.
+  if (root.empty()) return result;
+  if (StopRequested()) {
+    result.stopped = true;
+    return result;
+  }
+  const std::optional<std::string> realBoundary = platform::RealPath(boundary.empty() ? root : boundary);
+  const std::optional<platform::FileIdentity> rootIdentity = platform::GetFileIdentity(root);
+  std::vector<OpenFolder> stack(1);
+  stack.back().path = root;
+  if (!realBoundary || !rootIdentity || !platform::ListDirectory(root, stack.back().listing)) {
+    result.listedAll = false;
+    return result;
+  }
+  std::set<platform::FileIdentity, IdentityOrder> entered{*rootIdentity};
+
+  while (!stack.empty()) {
+    OpenFolder& folder = stack.back();
+    if (folder.next == folder.listing.size()) {
+      stack.pop_back();
+      continue;
+    }
+    if (StopRequested()) {
+      result.stopped = true;
+      return result;
+    }
+    const platform::DirEntry& entry = folder.listing[folder.next++];
+    // A POSIX name holding a backslash cannot be reached through an internal path.
+    if (entry.name.empty() || entry.name.find_first_of("\\/") != std::string::npos) continue;
+    const std::string path = folder.path + "\\" + entry.name;
+    const std::string relative = folder.relative.empty() ? entry.name : folder.relative + "\\" + entry.name;
+    if (!entry.isDirectory && !entry.isRegularFile) continue;
+    // Folders are checked even when not listed as links: one may have been swapped for a link since.
+    if (entry.isLink || entry.isDirectory) {
+      const std::optional<std::string> target = platform::RealPath(path);
+      if (!target) continue;
+      if (!RealPathWithin(*target, *realBoundary)) {
+        LogLine("[WARN] Skipping link that leads outside the client: " + path + " -> " + *target);
+        continue;
+      }
+    }
+    if (!entry.isDirectory) {
+      if (visitor.onFile) visitor.onFile(path, relative, entry);
+      continue;
+    }
+    const std::optional<platform::FileIdentity> identity = platform::GetFileIdentity(path);
+    if (!identity || !entered.insert(*identity).second) continue;
+    if (visitor.onFolder && !visitor.onFolder(path, relative)) continue;
+    OpenFolder inner;
+    inner.path = path;
+    inner.relative = relative;
+    if (!platform::ListDirectory(path, inner.listing)) {
+      result.listedAll = false;
+      continue;
+    }
+    // `folder` is not used past this point: the push may move it.
+    stack.push_back(std::move(inner));
+  }
+  return result;
+}
