@@ -6,12 +6,18 @@
 #include "cli/commands.hpp"
 #include "cli/export_command.hpp"
 #include "log/debug_log.hpp"
+#include "pipeline/core_initialization.hpp"
 
 namespace {
 
 constexpr int kExitBadArguments = 2;
 
 }  // namespace
+
+void InitializeCommandLineCore() {
+  SetEmbeddedResources(VintrelEmbeddedResources());
+  InitializeCore();
+}
 
 int main(int argc, char** argv) {
   CLI::App app{"Vintrel: extracts model bundles from an unpacked game client."};

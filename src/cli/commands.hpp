@@ -6,5 +6,9 @@ namespace CLI {
 class App;
 }
 
+// The start-up every command shares, as the window's: the files the executable carries written
+// beside it (or in the per-user folder), then the model analyser loaded.
+void InitializeCommandLineCore();
+
 // gr2-info FILE...: the meshes and textures of each model.
 void AddGr2InfoCommand(CLI::App& app, int& exitCode);

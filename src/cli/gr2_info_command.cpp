@@ -13,7 +13,8 @@
 namespace {
 
 int RunGr2Info(const std::vector<std::string>& files) {
-  GrannyAnalyzer::Initialize();
+  // A fresh copy has no runtime beside it until start-up writes it.
+  InitializeCommandLineCore();
   bool allAnalysed = true;
   for (const std::string& file : files) {
     const GrannyModelInfo info =

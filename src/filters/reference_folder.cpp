@@ -2,23 +2,23 @@
 
 #include "log/console.hpp"
 #include "platform/platform.hpp"
-
-namespace {
-
-// A file named like the folder does not count.
-bool ReferenceFolderExists(const std::string& folder) {
-  const std::uint32_t attributes = platform::GetFileAttributes(folder);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
-}
-
-}  // namespace
+#include "support/client_paths.hpp"
 
 const char* const kFilterSeparator = "------------------------------------------------";
 
+std::string ReferenceFolderIn(const std::string& programFolder, const std::string& userFolder) {
+  const auto inside = [](std::string folder) {
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder + "standard_filters";
+  };
+  const std::string beside = inside(programFolder);
+  if (FolderExists(beside) || userFolder.empty()) return beside;
+  const std::string user = inside(userFolder);
+  return FolderExists(user) ? user : beside;
+}
+
 std::string DefaultReferenceFolder() {
-  std::string folder = platform::ExecutableFolder();
-  if (!folder.empty() && folder.back() != '\\') folder += '\\';
-  return folder + "standard_filters";
+  return ReferenceFolderIn(platform::ExecutableFolder(), platform::UserDataFolder());
 }
 
 bool BeginReferenceLoad(const std::string& folder, const std::string& label,
@@ -26,7 +26,7 @@ bool BeginReferenceLoad(const std::string& folder, const std::string& label,
   PrintOk(kFilterSeparator);
   PrintOk("Caricamento filtri OLD " + label + " da standard_filters...");
   entries.clear();
-  if (ReferenceFolderExists(folder) && platform::ListDirectory(folder, entries)) return true;
+  if (FolderExists(folder) && platform::ListDirectory(folder, entries)) return true;
   PrintWarn("AVVISO: cartella non trovata: " + folder);
   PrintWarn("Filtro OLD " + label + " disattivato.");
   PrintOk(kFilterSeparator);

@@ -1,5 +1,6 @@
 // Where the reference ("old") lists live: the folder "standard_filters" beside the executable, which
-// start-up fills. Every filter reads it from there, whatever the current folder is.
+// start-up fills, or the per-user one when the program folder is read-only. Every filter reads it
+// from there, whatever the current folder is.
 #pragma once
 
 #include <string>
@@ -7,7 +8,10 @@
 
 #include "platform/platform.hpp"
 
-// The executable's folder joined with "standard_filters" (no trailing backslash).
+// `programFolder`\standard_filters when it is a folder, else `userFolder`\standard_filters when that
+// one is, else the first (no trailing backslash): the same choice start-up makes when it writes them.
+std::string ReferenceFolderIn(const std::string& programFolder, const std::string& userFolder);
+// ReferenceFolderIn of the executable's folder and the per-user folder.
 std::string DefaultReferenceFolder();
 
 // The console line that frames each filter's load report.

@@ -150,56 +150,87 @@ std::uint32_t InfoHeaderSize(std::uint32_t version) {
   return 0;
 }
 
-bool ReadContainer(const std::uint8_t* data, std::size_t size, Container& out, std::string& error) {
-  out = Container{};
+namespace {
+
+struct HeaderFacts {
+  const MagicKind* kind = nullptr;
+  std::uint32_t version = 0;
+  std::uint32_t infoSize = 0;
+  std::uint32_t totalSize = 0;
+};
+
+// Everything that the first kHeaderBytes bytes decide, so a reader can refuse a file before
+// reading the rest of it.
+bool CheckHeader(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize, HeaderFacts& facts,
+                 std::string& error) {
   if (size < kMagicBlockSize + 4) {
     error = "file too short for a GR2 header (" + std::to_string(size) + " bytes)";
     return false;
   }
-  const MagicKind* kind = nullptr;
   for (const MagicKind& m : kMagics) {
-    if (std::memcmp(data, m.bytes.data(), m.bytes.size()) == 0) kind = &m;
+    if (std::memcmp(data, m.bytes.data(), m.bytes.size()) == 0) facts.kind = &m;
   }
-  if (kind == nullptr) {
+  if (facts.kind == nullptr) {
     error = "not a GR2 file (unknown magic)";
     return false;
   }
-  if (kind->bigEndian) {
+  if (facts.kind->bigEndian) {
     error = "big-endian GR2 file, which this reader does not read";
     return false;
   }
-  out.is64Bit = kind->is64Bit;
-  out.version = ReadU32(data + kInfoStart);
-  const std::uint32_t infoSize = InfoHeaderSize(out.version);
-  if (infoSize == 0) {
-    error = "unsupported GR2 version " + std::to_string(out.version);
+  facts.version = ReadU32(data + kInfoStart);
+  facts.infoSize = InfoHeaderSize(facts.version);
+  if (facts.infoSize == 0) {
+    error = "unsupported GR2 version " + std::to_string(facts.version);
     return false;
   }
-  if (size < kInfoStart + infoSize) {
-    error = "file too short for the version " + std::to_string(out.version) + " info header";
+  if (size < kInfoStart + facts.infoSize) {
+    error = "file too short for the version " + std::to_string(facts.version) + " info header";
     return false;
   }
   const std::uint8_t* info = data + kInfoStart;
-  const std::uint32_t totalSize = ReadU32(info + 0x04);
+  facts.totalSize = ReadU32(info + 0x04);
+  if (facts.totalSize > fileSize) {
+    error = "file truncated: header says " + std::to_string(facts.totalSize) + " bytes, file has " +
+            std::to_string(fileSize);
+    return false;
+  }
+  if (facts.totalSize < kInfoStart + facts.infoSize || facts.totalSize > kMaxFileBytes) {
+    error = "header gives an impossible file size " + std::to_string(facts.totalSize);
+    return false;
+  }
+  if (facts.version == 7 && ReadU32(info + 0x38) != 0) {
+    error = "names are stored as hashes (string database " + std::to_string(ReadU32(info + 0x38)) +
+            "): texture names cannot be recovered";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadDeclaredFileSize(const std::uint8_t* head, std::size_t headSize, std::uint64_t fileSize,
+                          std::uint32_t& declaredSize, std::string& error) {
+  HeaderFacts facts;
+  if (!CheckHeader(head, headSize, fileSize, facts, error)) return false;
+  declaredSize = facts.totalSize;
+  return true;
+}
+
+bool ReadContainer(const std::uint8_t* data, std::size_t size, Container& out, std::string& error) {
+  out = Container{};
+  HeaderFacts facts;
+  if (!CheckHeader(data, size, size, facts, error)) return false;
+  out.is64Bit = facts.kind->is64Bit;
+  out.version = facts.version;
+  const std::uint32_t infoSize = facts.infoSize;
+  const std::uint32_t totalSize = facts.totalSize;
+  const std::uint8_t* info = data + kInfoStart;
   const std::uint32_t storedCrc = ReadU32(info + 0x08);
   const std::uint32_t tableOffset = ReadU32(info + 0x0C);
   const std::uint32_t sectionCount = ReadU32(info + 0x10);
   out.rootType = {ReadU32(info + 0x14), ReadU32(info + 0x18)};
   out.rootObject = {ReadU32(info + 0x1C), ReadU32(info + 0x20)};
-  if (totalSize > size) {
-    error = "file truncated: header says " + std::to_string(totalSize) + " bytes, file has " +
-            std::to_string(size);
-    return false;
-  }
-  if (totalSize < kInfoStart + infoSize) {
-    error = "header gives an impossible file size " + std::to_string(totalSize);
-    return false;
-  }
-  if (out.version == 7 && ReadU32(info + 0x38) != 0) {
-    error = "names are stored as hashes (string database " + std::to_string(ReadU32(info + 0x38)) +
-            "): texture names cannot be recovered";
-    return false;
-  }
   const std::uint32_t crcStart = kInfoStart + infoSize;
   const std::uint32_t computedCrc = Crc32(data + crcStart, totalSize - crcStart);
   if (computedCrc != storedCrc) {

@@ -54,11 +54,23 @@ struct Container {
 // Bounds the memory a hostile header can make us allocate.
 constexpr std::uint64_t kMaxDecodedBytes = 256u * 1024u * 1024u;
 
+// The leading bytes that hold the magic block and the longest info header.
+constexpr std::size_t kHeaderBytes = 0x20 + 0x48;
+// A model file larger than this is refused before it is read: its sections could not decode
+// within kMaxDecodedBytes anyway.
+constexpr std::uint64_t kMaxFileBytes = 2 * kMaxDecodedBytes;
+
 // CRC-32 (zlib/IEEE), continuing from `crc` (0 to start).
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0);
 
 // Info header size for a version (0 for versions we do not know).
 std::uint32_t InfoHeaderSize(std::uint32_t version);
+
+// Checks the magic and the info header in `head` (the first bytes of a file of `fileSize` bytes) and
+// gives the file size the header declares: all a reader needs to read. False with the reason in
+// `error` when the header is bad or declares more than the file holds or than kMaxFileBytes.
+bool ReadDeclaredFileSize(const std::uint8_t* head, std::size_t headSize, std::uint64_t fileSize,
+                          std::uint32_t& declaredSize, std::string& error);
 
 // Decodes the container. On refusal returns false and says why in `error` (which section,
 // which method or which condition).

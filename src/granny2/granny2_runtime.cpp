@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "granny2/gr2_container.hpp"
 #include "granny2/gr2_root_walk.hpp"
 #include "granny2/granny_file_info.hpp"
 #include "platform/platform.hpp"
@@ -40,6 +41,50 @@ void RememberRefusal(const std::string& text) {
   const std::size_t length = std::min(text.size(), sizeof(lastError) - 1);
   std::memcpy(lastError, text.data(), length);
   lastError[length] = '\0';
+}
+
+// Reads until `size` bytes are in or the file ends; false on a read error.
+bool ReadUpTo(platform::File& file, std::uint8_t* buffer, std::size_t size, std::size_t& got) {
+  got = 0;
+  while (got < size) {
+    const std::int64_t n = file.Read(buffer + got, size - got);
+    if (n < 0) return false;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The header is checked before the body is read, and no more than the size it declares is
+// read: a huge file or one whose header lies costs no memory.
+bool ReadModelBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& reason) {
+  platform::File file = platform::File::OpenForRead(path);
+  const std::int64_t fileSize = file.IsOpen() ? file.Size() : -1;
+  if (fileSize < 0) {
+    reason = "cannot open the file";
+    return false;
+  }
+  bytes.resize(granny2::kHeaderBytes);
+  std::size_t got = 0;
+  std::uint32_t declared = 0;
+  if (!ReadUpTo(file, bytes.data(), bytes.size(), got)) {
+    reason = "cannot read the file";
+    return false;
+  }
+  if (!granny2::ReadDeclaredFileSize(bytes.data(), got, static_cast<std::uint64_t>(fileSize), declared,
+                                     reason))
+    return false;
+  bytes.resize(declared);
+  std::size_t rest = 0;
+  if (declared > got && !ReadUpTo(file, bytes.data() + got, declared - got, rest)) {
+    reason = "cannot read the file";
+    return false;
+  }
+  if (declared > got && rest < declared - got) {
+    reason = "file truncated while it was read";
+    return false;
+  }
+  return true;
 }
 
 std::unique_ptr<LoadedFile> BuildFile(granny2::RootSummary& summary) {
@@ -77,16 +122,13 @@ GRANNY_EXPORT void* GRANNY_CALL GrannyReadEntireFile(const char* fileName) {
       RememberRefusal("no file name given");
       return nullptr;
     }
-    std::string bytes;
-    if (!platform::ReadWholeFile(platform::ToInternalPath(fileName), bytes)) {
-      RememberRefusal(std::string("cannot read ") + fileName);
-      return nullptr;
-    }
+    // The caller knows the file name: the reason says only what is wrong with it.
+    std::vector<std::uint8_t> bytes;
     granny2::RootSummary summary;
     std::string reason;
-    if (!granny2::ReadGr2(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), summary,
-                          reason)) {
-      RememberRefusal(std::string(fileName) + ": " + reason);
+    if (!ReadModelBytes(platform::ToInternalPath(fileName), bytes, reason) ||
+        !granny2::ReadGr2(bytes.data(), bytes.size(), summary, reason)) {
+      RememberRefusal(reason);
       return nullptr;
     }
     return BuildFile(summary).release();

@@ -1,7 +1,9 @@
 #include "pipeline/core_initialization.hpp"
 
+#include <cstring>
 #include <mutex>
 
+#include "log/debug_log.hpp"
 #include "log/gui_log.hpp"
 #include "pipeline/pipeline_runner.hpp"
 #include "platform/platform.hpp"
@@ -62,29 +64,71 @@ std::string GrannyRuntimeFileName() {
   return native == "granny2.dll" ? std::string("Granny2.dll") : native;
 }
 
-bool ExtractResourceToFile(int id, const std::string& path) {
+bool ExtractResourceToFile(int id, const std::string& path, const DiskInterface& disk) {
   const EmbeddedResource* resource = FindEmbeddedResource(id);
   if (resource == nullptr || resource->data == nullptr || resource->size == 0) return false;
-  platform::File file = platform::File::CreateForWrite(path);
-  if (!file.IsOpen()) return false;
-  const bool written = file.Write(resource->data, resource->size);
-  file.Close();
-  return written;
+  // A full disk or a killed process must never leave a cut file under the final name: a cut
+  // runtime crashes every later start.
+  const std::string bytes(reinterpret_cast<const char*>(resource->data), resource->size);
+  return WriteFileAtomically(path, bytes, disk);
+}
+
+bool FileHoldsResource(const std::string& path, int id) {
+  const EmbeddedResource* resource = FindEmbeddedResource(id);
+  if (resource == nullptr) return false;
+  {
+    platform::File file = platform::File::OpenForRead(path);
+    if (!file.IsOpen() || file.Size() != static_cast<std::int64_t>(resource->size)) return false;
+  }
+  std::string bytes;
+  return platform::ReadWholeFile(path, bytes) && bytes.size() == resource->size &&
+         std::memcmp(bytes.data(), resource->data, resource->size) == 0;
 }
 
 void WriteEmbeddedIfMissing(const std::string& folder, int id, const std::string& fileName) {
   const std::string path = folder + "\\" + fileName;
-  if (platform::GetFileAttributes(path) != platform::kInvalidAttributes) return;
+  const std::uint32_t attributes = platform::GetFileAttributes(path);
+  if (attributes != platform::kInvalidAttributes) {
+    if ((attributes & platform::kAttributeDirectory) != 0) return;
+    // An empty list is what a first start on a full disk left; a user's edit is never empty.
+    platform::File file = platform::File::OpenForRead(path);
+    if (!file.IsOpen() || file.Size() != 0) return;
+  }
   ExtractResourceToFile(id, path);
 }
 
-void WriteEmbeddedFiles(const std::string& executableFolder) {
-  const std::string filtersFolder = executableFolder + "\\standard_filters";
-  platform::CreateSingleFolder(filtersFolder);
-  WriteEmbeddedIfMissing(executableFolder, kResourceGrannyRuntime, GrannyRuntimeFileName());
-  for (int id = kResourceFirstReferenceList; id <= kResourceLastReferenceList; ++id) {
-    WriteEmbeddedIfMissing(filtersFolder, id, ReferenceListFileName(id));
+EmbeddedFilePlaces WriteEmbeddedFiles(const std::string& executableFolder, const std::string& userFolder) {
+  EmbeddedFilePlaces places;
+  std::string user = userFolder;
+  while (!user.empty() && user.back() == '\\') user.pop_back();
+
+  if (FindEmbeddedResource(kResourceGrannyRuntime) != nullptr) {
+    // The runtime is ours, not the user's: a copy that differs from the carried one is replaced.
+    for (const std::string& folder : {executableFolder, user}) {
+      if (folder.empty()) continue;
+      const std::string path = folder + "\\" + GrannyRuntimeFileName();
+      if (FileHoldsResource(path, kResourceGrannyRuntime) ||
+          ExtractResourceToFile(kResourceGrannyRuntime, path)) {
+        places.runtimePath = path;
+        places.inUserFolder = folder == user;
+        break;
+      }
+    }
   }
+
+  // The lists go beside the executable whenever their folder can be there, which is also where
+  // DefaultReferenceFolder looks first.
+  places.referenceFolder = executableFolder + "\\standard_filters";
+  platform::CreateSingleFolder(places.referenceFolder);
+  if (!FolderExists(places.referenceFolder) && !user.empty()) {
+    places.referenceFolder = user + "\\standard_filters";
+    platform::CreateSingleFolder(places.referenceFolder);
+    places.inUserFolder = true;
+  }
+  for (int id = kResourceFirstReferenceList; id <= kResourceLastReferenceList; ++id) {
+    WriteEmbeddedIfMissing(places.referenceFolder, id, ReferenceListFileName(id));
+  }
+  return places;
 }
 
 void FillPathFields() {
@@ -98,9 +142,21 @@ void InitializeCore() {
 
   std::string executableFolder = platform::ExecutableFolder();
   while (!executableFolder.empty() && executableFolder.back() == '\\') executableFolder.pop_back();
-  WriteEmbeddedFiles(executableFolder);
+  const std::string userFolder = platform::UserDataFolder();
+  const EmbeddedFilePlaces places = WriteEmbeddedFiles(executableFolder, userFolder);
+  if (places.inUserFolder) {
+    const std::string line = "Program folder not writable, using " + userFolder;
+    AddGuiLog(line, GuiLogWarning);
+    LogLine("[WARN] " + line);
+  }
 
   FillPathFields();
-  GrannyAnalyzer::Initialize();
+  // Only a copy checked against the carried one is loaded (none when none could be written): a
+  // cut library crashes the process that maps it.
+  if (FindEmbeddedResource(kResourceGrannyRuntime) == nullptr) {
+    GrannyAnalyzer::Initialize();
+  } else {
+    GrannyAnalyzer::Initialize(places.runtimePath);
+  }
   AddGuiLog("Core Ready.", GuiLogInfo);
 }

@@ -9,6 +9,7 @@
 #include "platform/platform.hpp"
 #include "support/cli_run.hpp"
 #include "support/gr2_writer.hpp"
+#include "support/test_environment.hpp"
 
 #ifdef VINTREL_CLI_PATH
 
@@ -64,13 +65,28 @@ TEST(Gr2InfoCommand, PrintsMeshesAndSortedTexturesPerModel) {
                          "\n  meshes: 0\n  skipped\n");
 }
 
-TEST(Gr2InfoCommand, AnyUnreadableModelMakesTheRunFail) {
-  const std::string good = Fixture("textured_v6_32.gr2"), bitKnit = Fixture("bitknit.gr2");
-  const testenv::CliRun run = RunCli({"gr2-info", bitKnit, good});
+// Run as a fresh copy, alone in a folder, before any export has written the runtime beside it.
+TEST(Gr2InfoCommand, FreshCopyReadsModelsAndUnreadableOnesGiveTheReasonAndFailTheRun) {
+  testenv::ScopedTempDir temp("gr2-info");
+  const std::string cli = platform::ToInternalPath(VINTREL_CLI_PATH);
+  const std::string copy = temp.path() + cli.substr(cli.rfind('\\') + 1);
+  ASSERT_TRUE(platform::CopyFileOverwrite(cli, copy));
+  Gr2WriteOptions hashedNames;
+  hashedNames.stringDatabase = 2;
+  ASSERT_TRUE(WriteGr2File(temp.path() + "hashed.gr2", {"a.dds"}, 1, hashedNames));
+  const std::string good = Fixture("textured_v6_32.gr2"), bitKnit = Fixture("bitknit.gr2"),
+                    hashed = testenv::NativePath(temp.path() + "hashed.gr2");
+  const testenv::CliRun run = testenv::RunProgram(copy, {"gr2-info", bitKnit, good, hashed});
   EXPECT_EQ(run.exitCode, 1);
-  const std::string internal = platform::AbsoluteInternalPath(platform::ToInternalPath(bitKnit));
-  EXPECT_EQ(run.out, bitKnit + "\n  meshes: -1\n  error: Impossibile leggere file GR2: " + internal + "\n" +
-                         good + "\n  meshes: 1\n  texture: d:\\ymir work\\npc\\wolf\\wolf.dds\n");
+  const auto internal = [](const std::string& native) {
+    return platform::AbsoluteInternalPath(platform::ToInternalPath(native));
+  };
+  EXPECT_EQ(run.out,
+            bitKnit + "\n  meshes: -1\n  error: Impossibile leggere file GR2: " + internal(bitKnit) +
+                ": section 0 is compressed with BitKnit1 (method 3), which this reader does not decode\n" +
+                good + "\n  meshes: 1\n  texture: d:\\ymir work\\npc\\wolf\\wolf.dds\n" + hashed +
+                "\n  meshes: -1\n  error: Impossibile leggere file GR2: " + internal(hashed) +
+                ": names are stored as hashes (string database 2): texture names cannot be recovered\n");
 }
 
 TEST(Gr2InfoCommand, BadArgumentsExitWithTwoAndHelpOrVersionWithZero) {

@@ -88,6 +88,24 @@ TEST(Gr2Reader, BrokenAndUnsupportedFilesAreRefusedWithTheReason) {
   }
 }
 
+// The runtime checks a model's header alone, then reads only the size it declares: a multi-gigabyte
+// file or one whose header lies costs no memory.
+TEST(Gr2Reader, HeaderAloneGivesTheSizeToReadAndRefusesLyingOrHugeSizes) {
+  std::string head = BuildGr2({"a.dds"}, 1);
+  const std::uint32_t size = static_cast<std::uint32_t>(head.size());
+  head.resize(granny2::kHeaderBytes);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(head.data());
+  std::uint32_t declared = 0;
+  std::string error;
+  EXPECT_TRUE(granny2::ReadDeclaredFileSize(bytes, head.size(), 5ull << 30, declared, error)) << error;
+  EXPECT_EQ(declared, size);
+  EXPECT_FALSE(granny2::ReadDeclaredFileSize(bytes, head.size(), size - 1, declared, error));
+  EXPECT_NE(error.find("truncated"), std::string::npos) << error;
+  head.replace(0x24, 4, "\xF0\xFF\xFF\xFF", 4);
+  EXPECT_FALSE(granny2::ReadDeclaredFileSize(bytes, head.size(), 5ull << 30, declared, error));
+  EXPECT_NE(error.find("impossible file size"), std::string::npos) << error;
+}
+
 // Under the sanitizers this walks every prefix and many single-byte changes of a file (with the CRC made
 // right again), so any read outside the buffers shows up.
 TEST(Gr2Reader, DamagedFilesNeverReadOutOfBounds) {
