@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "cli/commands.hpp"
+#include "log/console.hpp"
 #include "log/debug_log.hpp"
 #include "log/gui_log.hpp"
 #include "pipeline/core_initialization.hpp"
@@ -29,7 +31,8 @@ const TaskName kTasks[] = {{"hair-body", TaskMsm}};
 // How the run ended, as its last status line in the window log said.
 std::atomic<int> g_outcome{kExportFailed};
 
-void PrintLine(const std::string& text) {
+void PrintLine(const std::string& raw) {
+  const std::string text = platform::StandardOutputIsTerminal() ? TerminalSafeText(raw) : raw;
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
@@ -46,7 +49,21 @@ void ShowLogEntry(const GuiLogEntry& entry) {
   }
 }
 
+// Set when --select named an index the question did not offer.
+std::atomic<bool> g_badSelection{false};
+
 void RequestStop() { GetPipelineState().stopRequested.store(true); }
+
+// The indices that are not below `count`, comma-separated; empty when all are.
+std::string IndicesOutside(const std::vector<int>& indices, std::size_t count) {
+  std::string outside;
+  for (int index : indices) {
+    if (index >= 0 && static_cast<std::size_t>(index) < count) continue;
+    if (!outside.empty()) outside += ",";
+    outside += std::to_string(index);
+  }
+  return outside;
+}
 
 // The internal form of a native path, made absolute against the current folder.
 std::string InternalPath(const std::string& native) {
@@ -66,6 +83,13 @@ void AnswerSelection(bool all, const std::vector<int>& indices) {
       PrintLine("  " + std::to_string(i) + ": " + request.candidates[i]);
     }
     if (!all && indices.empty()) {
+      cancel = true;
+    } else if (const std::string outside = IndicesOutside(indices, request.candidates.size()); !outside.empty()) {
+      // Ticking what is there and dropping the rest would export something else than asked.
+      std::fprintf(stderr, "--select: no candidate %s (there are %zu: 0 to %zu)\n", outside.c_str(),
+                   request.candidates.size(), request.candidates.size() - 1);
+      g_badSelection.store(true);
+      RequestStop();
       cancel = true;
     } else {
       for (std::size_t i = 0; i < request.ticked.size(); ++i) request.ticked[i] = all;
@@ -125,8 +149,16 @@ int RunExportCommand(const ExportOptions& options) {
     std::fprintf(stderr, "Bad arguments: --task or --select\n");
     return kExportBadArguments;
   }
+  if (options.client.empty() || options.output.empty()) {
+    std::fprintf(stderr, "Bad arguments: --client and --output must not be empty\n");
+    return kExportBadArguments;
+  }
   const std::string client = InternalPath(options.client);
   const std::string output = InternalPath(options.output);
+  if (!FolderExists(client)) {
+    std::fprintf(stderr, "Bad arguments: --client is not a folder: %s\n", options.client.c_str());
+    return kExportBadArguments;
+  }
   // The path fields hold 259 bytes; a longer path would silently become another folder.
   if (client.size() >= kPathTextSize || output.size() >= kPathTextSize) {
     std::fprintf(stderr, "Path too long (at most %zu bytes): --client or --output\n", kPathTextSize - 1);
@@ -135,9 +167,8 @@ int RunExportCommand(const ExportOptions& options) {
 
   platform::EnableConsoleColours();
   SetGuiLogListener(ShowLogEntry);
-  SetEmbeddedResources(VintrelEmbeddedResources());
   RegisterMsmTask();
-  InitializeCore();
+  InitializeCommandLineCore();
 
   SetPathText(ClientPathText(), client.c_str());
   SetPathText(OutputPathText(), output.c_str());
@@ -151,6 +182,7 @@ int RunExportCommand(const ExportOptions& options) {
   GetPipelineState().selectedTask.store(taskKind);
 
   g_outcome.store(kExportFailed);
+  g_badSelection.store(false);
   platform::OnInterrupt(RequestStop);
   std::atomic<bool> finished{false};
   std::thread worker([&finished] {
@@ -162,6 +194,7 @@ int RunExportCommand(const ExportOptions& options) {
     platform::SleepMilliseconds(20);
   }
   worker.join();
+  if (g_badSelection.load()) g_outcome.store(kExportBadArguments);
 
   SetGuiLogListener(nullptr);
   GrannyAnalyzer::Shutdown();

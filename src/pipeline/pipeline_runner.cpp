@@ -4,9 +4,11 @@
 #include <cstring>
 #include <exception>
 #include <stdexcept>
+#include <string>
 
 #include "log/gui_log.hpp"
 #include "pipeline/pipeline_state.hpp"
+#include "platform/platform.hpp"
 #include "support/client_paths.hpp"
 
 namespace {
@@ -31,6 +33,33 @@ const char* TaskLine(int taskKind) {
       return "Task MAP OBJECTS...";
     default:
       return nullptr;
+  }
+}
+
+// Creates and removes one file: a folder that exists can still refuse every write.
+bool CanWriteInFolder(const std::string& folder) {
+  const std::string probe =
+      folder + "\\.vintrel-write-probe-" + std::to_string(platform::CurrentThreadId());
+  platform::File file = platform::File::CreateForWrite(probe);
+  if (!file.IsOpen()) return false;
+  const bool written = file.Write("x", 1) && file.Flush();
+  file.Close();
+  platform::DeleteFile(probe);
+  return written;
+}
+
+// A run that cannot read its client or write its output must say so instead of "completed".
+// Empty roots are left to the task, which names them in its own line.
+void CheckRunRoots(const PathSettings& settings) {
+  if (!settings.clientRoot.empty() && !FolderExists(settings.clientRoot)) {
+    throw std::runtime_error("Client folder not found: " + settings.clientRoot);
+  }
+  if (settings.outputRoot.empty()) return;
+  if (!EnsureDirectory(settings.outputRoot)) {
+    throw std::runtime_error("Cannot create output folder: " + settings.outputRoot);
+  }
+  if (!CanWriteInFolder(settings.outputRoot)) {
+    throw std::runtime_error("Output folder is not writable: " + settings.outputRoot);
   }
 }
 
@@ -75,6 +104,7 @@ void RunPipeline() {
     AddGuiLog("Starting Pipeline...", GuiLogInfo);
     SetClientRoot(clientPathText);
     SetOutputRoot(outputPathText);
+    CheckRunRoots(GetPathSettings());
     if (state.stopRequested.load()) {
       state.running.store(false);
       state.stopRequested.store(false);

@@ -13,7 +13,9 @@
 
 #include "log/gui_log.hpp"
 #include "pipeline/pipeline_state.hpp"
+#include "platform/platform.hpp"
 #include "support/client_paths.hpp"
+#include "support/test_environment.hpp"
 
 namespace {
 
@@ -32,8 +34,9 @@ class PipelineRunnerTest : public ::testing::Test {
     for (int kind = 0; kind < 4; ++kind) RegisterTaskDriver(kind, nullptr);
     driverCalls = 0;
     GetPipelineState().stopRequested = false;
-    SetPathText(ClientPathText(), "G:/Client");
-    SetPathText(OutputPathText(), "C:/out//");
+    SetPathText(ClientPathText(), Slashed(temp_.path() + "Client").c_str());
+    SetPathText(OutputPathText(), Slashed(temp_.path() + "out//").c_str());
+    platform::CreateSingleFolder(temp_.path() + "Client");
     SetGuiLogListener([](const GuiLogEntry& entry) {
       std::lock_guard<std::mutex> lock(heardMutex);
       heard.push_back(entry.text + "/" + std::to_string(entry.level));
@@ -55,6 +58,11 @@ class PipelineRunnerTest : public ::testing::Test {
     RunPipeline();
     EXPECT_FALSE(GetPipelineState().running || GetPipelineState().stopRequested);
   }
+  static std::string Slashed(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+  }
+  testenv::ScopedTempDir temp_{"runner"};
   PathSettings savedRoots_;
   TaskDriver savedDrivers_[4] = {};
 };
@@ -71,8 +79,8 @@ TEST_F(PipelineRunnerTest, EachKindRunsItsOwnDriverWithTheRunRoots) {
     EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", lines[kind], "OK: Task Completed./3"}));
     EXPECT_EQ(driverCalls, kind + 1);
   }
-  EXPECT_EQ(rootsSeen.clientRoot, "G:\\Client\\");
-  EXPECT_EQ(rootsSeen.outputRoot, "C:\\out");
+  EXPECT_EQ(rootsSeen.clientRoot, temp_.path() + "Client\\");
+  EXPECT_EQ(rootsSeen.outputRoot, temp_.path() + "out");
   EXPECT_EQ(GetPipelineState().progress.load(), 1.0f);
   Run(7);  // no such kind: nothing runs
   EXPECT_EQ(driverCalls, 4);
@@ -92,6 +100,29 @@ TEST_F(PipelineRunnerTest, MissingDriverAndDriverExceptionsAreErrorsNotCompletio
   RegisterTaskDriver(TaskMapObjects, [] { throw 42; });
   Run(TaskMapObjects);
   EXPECT_EQ(Heard().back(), "ERROR: Critical Failure./2");
+}
+
+TEST_F(PipelineRunnerTest, UnusableRootsEndTheRunAsAnErrorBeforeAnyTask) {
+  RegisterTaskDriver(TaskMsm, [] { ++driverCalls; });
+  const std::string blocker = temp_.path() + "file";
+  platform::File file = platform::File::CreateForWrite(blocker);
+  file.Close();
+  const struct {
+    std::string client, output, error;
+  } cases[] = {
+      {temp_.path() + "missing", temp_.path() + "out",
+       "ERROR: Client folder not found: " + temp_.path() + "missing\\/2"},
+      {blocker, temp_.path() + "out", "ERROR: Client folder not found: " + blocker + "\\/2"},
+      {temp_.path() + "Client", blocker + "\\sub",
+       "ERROR: Cannot create output folder: " + blocker + "\\sub/2"},
+  };
+  for (const auto& c : cases) {
+    SetPathText(ClientPathText(), c.client.c_str());
+    SetPathText(OutputPathText(), c.output.c_str());
+    Run(TaskMsm);
+    EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", c.error}));
+  }
+  EXPECT_EQ(driverCalls, 0);
 }
 
 TEST_F(PipelineRunnerTest, StopDuringARunKeepsProgress) {
