@@ -207,37 +207,25 @@ bool CheckHeader(const std::uint8_t* data, std::size_t size, std::uint64_t fileS
   return true;
 }
 
-}  // namespace
-
-bool ReadDeclaredFileSize(const std::uint8_t* head, std::size_t headSize, std::uint64_t fileSize,
-                          std::uint32_t& declaredSize, std::string& error) {
-  HeaderFacts facts;
-  if (!CheckHeader(head, headSize, fileSize, facts, error)) return false;
-  declaredSize = facts.totalSize;
-  return true;
-}
-
-bool ReadContainer(const std::uint8_t* data, std::size_t size, Container& out, std::string& error) {
-  out = Container{};
-  HeaderFacts facts;
-  if (!CheckHeader(data, size, size, facts, error)) return false;
-  out.is64Bit = facts.kind->is64Bit;
-  out.version = facts.version;
-  const std::uint32_t infoSize = facts.infoSize;
-  const std::uint32_t totalSize = facts.totalSize;
-  const std::uint8_t* info = data + kInfoStart;
-  const std::uint32_t storedCrc = ReadU32(info + 0x08);
-  const std::uint32_t tableOffset = ReadU32(info + 0x0C);
-  const std::uint32_t sectionCount = ReadU32(info + 0x10);
-  out.rootType = {ReadU32(info + 0x14), ReadU32(info + 0x18)};
-  out.rootObject = {ReadU32(info + 0x1C), ReadU32(info + 0x20)};
-  const std::uint32_t crcStart = kInfoStart + infoSize;
-  const std::uint32_t computedCrc = Crc32(data + crcStart, totalSize - crcStart);
+// The CRC covers everything from the end of the info header to the declared file size.
+bool CheckCrc(const std::uint8_t* data, const HeaderFacts& facts, std::string& error) {
+  const std::uint32_t storedCrc = ReadU32(data + kInfoStart + 0x08);
+  const std::uint32_t crcStart = kInfoStart + facts.infoSize;
+  const std::uint32_t computedCrc = Crc32(data + crcStart, facts.totalSize - crcStart);
   if (computedCrc != storedCrc) {
     error = "CRC mismatch (stored " + std::to_string(storedCrc) + ", computed " +
             std::to_string(computedCrc) + "): the file is damaged";
     return false;
   }
+  return true;
+}
+
+// The section headers, refused when what they would decode to exceeds kMaxDecodedBytes.
+bool ReadSectionTable(const std::uint8_t* data, std::uint32_t totalSize, std::vector<SectionHeader>& sections,
+                      std::string& error) {
+  const std::uint8_t* info = data + kInfoStart;
+  const std::uint32_t tableOffset = ReadU32(info + 0x0C);
+  const std::uint32_t sectionCount = ReadU32(info + 0x10);
   if (sectionCount == 0 || sectionCount > kMaxSections) {
     error = "implausible section count " + std::to_string(sectionCount);
     return false;
@@ -247,12 +235,11 @@ bool ReadContainer(const std::uint8_t* data, std::size_t size, Container& out, s
     error = "section table lies past the end of the file";
     return false;
   }
-
   std::uint64_t decodedTotal = 0;
-  out.sections.resize(sectionCount);
+  sections.resize(sectionCount);
   for (std::uint32_t i = 0; i < sectionCount; ++i) {
     const std::uint8_t* p = data + tableStart + std::size_t(i) * kSectionHeaderSize;
-    SectionHeader& s = out.sections[i];
+    SectionHeader& s = sections[i];
     s.compression = ReadU32(p + 0);
     s.dataOffset = ReadU32(p + 4);
     s.compressedSize = ReadU32(p + 8);
@@ -271,47 +258,84 @@ bool ReadContainer(const std::uint8_t* data, std::size_t size, Container& out, s
         "sections would decode to " + std::to_string(decodedTotal) + " bytes, more than this reader accepts";
     return false;
   }
+  return true;
+}
 
-  out.sectionData.resize(sectionCount);
-  for (std::uint32_t i = 0; i < sectionCount; ++i) {
+bool DecodeSections(const std::uint8_t* data, std::uint32_t totalSize, Container& out, std::string& error) {
+  out.sectionData.resize(out.sections.size());
+  for (std::size_t i = 0; i < out.sections.size(); ++i) {
     if (!DecodeSection(data, totalSize, i, out.sections[i], out.sectionData[i], error)) return false;
   }
+  return true;
+}
 
-  // Relocations are checked whole before any pointer is followed: slot inside its section,
-  // target section present and target not past that section's end.
-  const std::size_t pointerSize = out.PointerSize();
-  out.relocations.resize(sectionCount);
-  for (std::uint32_t i = 0; i < sectionCount; ++i) {
-    const SectionHeader& s = out.sections[i];
-    if (s.relocationCount == 0) continue;
-    if (!Fits(s.relocationOffset, std::uint64_t(s.relocationCount) * kRelocationSize, totalSize)) {
-      error = SectionText(i) + ": relocation table lies past the end of the file";
+// Relocations are checked whole before any pointer is followed: slot inside its section,
+// target section present and target not past that section's end.
+bool ReadSectionRelocations(const std::uint8_t* data, std::uint32_t totalSize, std::uint32_t index,
+                            Container& out, std::string& error) {
+  const SectionHeader& s = out.sections[index];
+  if (s.relocationCount == 0) return true;
+  if (!Fits(s.relocationOffset, std::uint64_t(s.relocationCount) * kRelocationSize, totalSize)) {
+    error = SectionText(index) + ": relocation table lies past the end of the file";
+    return false;
+  }
+  const std::size_t sectionCount = out.sections.size();
+  auto& map = out.relocations[index];
+  map.reserve(s.relocationCount);
+  for (std::uint32_t r = 0; r < s.relocationCount; ++r) {
+    const std::uint8_t* p = data + s.relocationOffset + std::size_t(r) * kRelocationSize;
+    const std::uint32_t slot = ReadU32(p);
+    const Location target{ReadU32(p + 4), ReadU32(p + 8)};
+    if (!Fits(slot, out.PointerSize(), out.sectionData[index].size())) {
+      error =
+          SectionText(index) + ": relocation " + std::to_string(r) + " has its slot past the section's end";
       return false;
     }
-    auto& map = out.relocations[i];
-    map.reserve(s.relocationCount);
-    for (std::uint32_t r = 0; r < s.relocationCount; ++r) {
-      const std::uint8_t* p = data + s.relocationOffset + std::size_t(r) * kRelocationSize;
-      const std::uint32_t slot = ReadU32(p);
-      const Location target{ReadU32(p + 4), ReadU32(p + 8)};
-      if (!Fits(slot, pointerSize, out.sectionData[i].size())) {
-        error = SectionText(i) + ": relocation " + std::to_string(r) + " has its slot past the section's end";
-        return false;
-      }
-      if (target.section >= sectionCount) {
-        error = SectionText(i) + ": relocation " + std::to_string(r) + " points to missing section " +
-                std::to_string(target.section);
-        return false;
-      }
-      if (target.offset > out.sectionData[target.section].size()) {
-        error = SectionText(i) + ": relocation " + std::to_string(r) + " points past the end of " +
-                SectionText(target.section);
-        return false;
-      }
-      map[slot] = target;
+    if (target.section >= sectionCount) {
+      error = SectionText(index) + ": relocation " + std::to_string(r) + " points to missing section " +
+              std::to_string(target.section);
+      return false;
     }
+    if (target.offset > out.sectionData[target.section].size()) {
+      error = SectionText(index) + ": relocation " + std::to_string(r) + " points past the end of " +
+              SectionText(target.section);
+      return false;
+    }
+    map[slot] = target;
   }
   return true;
+}
+
+bool ReadRelocations(const std::uint8_t* data, std::uint32_t totalSize, Container& out, std::string& error) {
+  out.relocations.resize(out.sections.size());
+  for (std::uint32_t i = 0; i < out.sections.size(); ++i) {
+    if (!ReadSectionRelocations(data, totalSize, i, out, error)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadDeclaredFileSize(const std::uint8_t* head, std::size_t headSize, std::uint64_t fileSize,
+                          std::uint32_t& declaredSize, std::string& error) {
+  HeaderFacts facts;
+  if (!CheckHeader(head, headSize, fileSize, facts, error)) return false;
+  declaredSize = facts.totalSize;
+  return true;
+}
+
+bool ReadContainer(const std::uint8_t* data, std::size_t size, Container& out, std::string& error) {
+  out = Container{};
+  HeaderFacts facts;
+  if (!CheckHeader(data, size, size, facts, error) || !CheckCrc(data, facts, error)) return false;
+  out.is64Bit = facts.kind->is64Bit;
+  out.version = facts.version;
+  const std::uint8_t* info = data + kInfoStart;
+  out.rootType = {ReadU32(info + 0x14), ReadU32(info + 0x18)};
+  out.rootObject = {ReadU32(info + 0x1C), ReadU32(info + 0x20)};
+  return ReadSectionTable(data, facts.totalSize, out.sections, error) &&
+         DecodeSections(data, facts.totalSize, out, error) &&
+         ReadRelocations(data, facts.totalSize, out, error);
 }
 
 }  // namespace granny2

@@ -10,7 +10,7 @@
 #include "granny2/gr2_container.hpp"
 #include "granny2/gr2_root_walk.hpp"
 #include "granny2/granny_file_info.hpp"
-#include "platform/platform.hpp"
+#include "granny2/model_file.hpp"
 
 #if defined(_WIN32)
 #define GRANNY_EXPORT __declspec(dllexport)
@@ -44,7 +44,7 @@ void RememberRefusal(const std::string& text) {
 }
 
 // Reads until `size` bytes are in or the file ends; false on a read error.
-bool ReadUpTo(platform::File& file, std::uint8_t* buffer, std::size_t size, std::size_t& got) {
+bool ReadUpTo(granny2::ModelFile& file, std::uint8_t* buffer, std::size_t size, std::size_t& got) {
   got = 0;
   while (got < size) {
     const std::int64_t n = file.Read(buffer + got, size - got);
@@ -57,13 +57,11 @@ bool ReadUpTo(platform::File& file, std::uint8_t* buffer, std::size_t size, std:
 
 // The header is checked before the body is read, and no more than the size it declares is
 // read: a huge file or one whose header lies costs no memory.
-bool ReadModelBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& reason) {
-  platform::File file = platform::File::OpenForRead(path);
-  const std::int64_t fileSize = file.IsOpen() ? file.Size() : -1;
-  if (fileSize < 0) {
-    reason = "cannot open the file";
-    return false;
-  }
+bool ReadModelBytes(const char* nativePath, std::vector<std::uint8_t>& bytes, std::string& reason) {
+  granny2::ModelFile file;
+  reason = file.Open(nativePath);
+  if (!reason.empty()) return false;
+  const std::int64_t fileSize = file.Size();
   bytes.resize(granny2::kHeaderBytes);
   std::size_t got = 0;
   std::uint32_t declared = 0;
@@ -122,11 +120,12 @@ GRANNY_EXPORT void* GRANNY_CALL GrannyReadEntireFile(const char* fileName) {
       RememberRefusal("no file name given");
       return nullptr;
     }
-    // The caller knows the file name: the reason says only what is wrong with it.
+    // The caller knows the file name: the reason says only what is wrong with it. The name is the
+    // native path as the caller found it on disk; no letter case is resolved here.
     std::vector<std::uint8_t> bytes;
     granny2::RootSummary summary;
     std::string reason;
-    if (!ReadModelBytes(platform::ToInternalPath(fileName), bytes, reason) ||
+    if (!ReadModelBytes(fileName, bytes, reason) ||
         !granny2::ReadGr2(bytes.data(), bytes.size(), summary, reason)) {
       RememberRefusal(reason);
       return nullptr;

@@ -11,7 +11,6 @@
 #include <utility>
 
 #include "platform/platform.hpp"
-#include "support/client_paths.hpp"
 
 namespace {
 
@@ -123,7 +122,7 @@ void LogRecordFailure(const std::string& timeText, const std::string& context) {
 }  // namespace
 
 std::string DebugLogPath() {
-  static const std::string path = GetAppDataDir() + "debug.log";
+  static const std::string path = platform::UserDataFolder() + "debug.log";
   return path;
 }
 
@@ -167,8 +166,6 @@ void StopLogWriter() {
 }
 
 void SetLastOp(const std::string& text) { lastOp = text; }
-
-const std::string& GetLastOp() { return lastOp; }
 
 void LogException(const std::string& context, const std::exception& e) {
   std::string timeText;

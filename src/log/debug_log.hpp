@@ -12,7 +12,6 @@ void StopLogWriter();
 std::string DebugLogPath();
 
 void SetLastOp(const std::string& text);
-const std::string& GetLastOp();
 
 // One "[EXC]" record for an exception caught at `context`.
 void LogException(const std::string& context, const std::exception& e);

@@ -29,14 +29,6 @@ std::string WithoutTrailingSeparators(std::string path) {
   return path;
 }
 
-bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldToUpper(a[i]) != FoldToUpper(b[i])) return false;
-  }
-  return true;
-}
-
 bool MatchesWildcard(const std::string& name, const std::string& pattern) {
   if (pattern == "*" || pattern == "*.*") return true;
   // Greedy match with one backtrack point: the last '*' seen and where its run now ends.

@@ -20,7 +20,6 @@ std::string WithTrailingBackslash(std::string path);
 // Drops trailing separators but keeps a lone root ("\" or "/").
 std::string WithoutTrailingSeparators(std::string path);
 
-bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b);
 // '*' any run, '?' one byte, ASCII letter case ignored. "*.*" matches every name, as on Windows.
 bool MatchesWildcard(const std::string& name, const std::string& pattern);
 // The NTFS listing order: ASCII letters folded to upper case, ties broken by the raw bytes.

@@ -12,7 +12,6 @@
 
 namespace platform {
 
-// ---- paths crossing the boundary
 // Narrow strings are bytes on POSIX and UTF-8 on Windows (where bytes that are not valid UTF-8 are
 // read in the ANSI code page, so names from old game data still reach their files).
 
@@ -31,7 +30,9 @@ std::string AbsoluteInternalPath(const std::string& path);
 // a name on disk holding such bytes converts alike) and given in UTF-8.
 std::string NameAsListed(const std::string& name);
 
-// ---- files and folders (all take internal paths; POSIX finds names whatever their letter case)
+// The file and folder functions take internal paths; on POSIX they find names whatever their
+// letter case.
+
 constexpr std::uint32_t kAttributeDirectory = 0x10;
 constexpr std::uint32_t kAttributeNormal = 0x80;
 constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;
@@ -125,7 +126,6 @@ class File {
 // Whole file into memory; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& contents);
 
-// ---- errors
 // The calling thread's last OS error (GetLastError / errno) and its system message without trailing line
 // breaks.
 std::uint32_t LastError();
@@ -136,7 +136,8 @@ std::string ErrorMessage(std::uint32_t code);
 // counts as missing, and this code lets the caller say why.
 std::uint32_t NotRegularFileError();
 
-// ---- process and environment (results in internal form)
+// The folders and paths below come back in internal form.
+
 // Per-user data folder for Vintrel with one trailing backslash, created on demand; empty on failure.
 // Windows: %LOCALAPPDATA%\Vintrel\  POSIX: $XDG_STATE_HOME/Vintrel/ or $HOME/.local/state/Vintrel/
 std::string UserDataFolder();
@@ -154,19 +155,16 @@ bool UnsetEnvironmentVariable(const std::string& name);
 std::string FormatLocalTime(std::time_t t, const char* format);
 void SleepMilliseconds(unsigned milliseconds);
 
-// ---- console
 // True when standard output is a terminal (a console on Windows).
 bool StandardOutputIsTerminal();
 // Windows: turns on virtual-terminal processing so escape sequences show as colours. Safe to call twice.
 void EnableConsoleColours();
 
-// ---- shell and processes
 bool OpenInShell(const std::string& pathOrAddress);
 void ShowMessageBox(const std::string& title, const std::string& text);
 // Starts a process that outlives this one; arguments passed as they are.
 bool StartDetachedProcess(const std::string& executable, const std::vector<std::string>& arguments);
 
-// ---- dynamic libraries
 using LibraryHandle = void*;
 // The name is an internal path or a bare name for the system search. Null on failure.
 LibraryHandle LoadLibrary(const std::string& nameOrPath);

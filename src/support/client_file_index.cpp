@@ -151,14 +151,3 @@ std::string Resolve(const std::string& folderHint, const std::string& fileName) 
 }
 
 std::string FindByName(const std::string& fileName) { return GetClientFileIndex().FindByName(fileName); }
-
-std::string RelativeKey(const std::string& folder) {
-  std::string root = ToLowerCopy(GetPathSettings().clientRoot);
-  std::string relative = ToLowerCopy(folder);
-  std::replace(root.begin(), root.end(), '/', '\\');
-  std::replace(relative.begin(), relative.end(), '/', '\\');
-  while (!root.empty() && root.back() == '\\') root.pop_back();
-  if (root.empty() || relative.compare(0, root.size(), root) != 0) return relative;
-  const std::size_t start = relative.find_first_not_of('\\', root.size());
-  return start == std::string::npos ? std::string() : relative.substr(start);
-}

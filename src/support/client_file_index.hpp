@@ -63,8 +63,3 @@ ClientFileIndex& GetClientFileIndex();
 void BuildClientFileIndex(const std::string& clientRoot);
 std::string Resolve(const std::string& folderHint, const std::string& fileName);
 std::string FindByName(const std::string& fileName);
-
-// The relative-folder part of a key for an absolute folder, relative to PathSettings::clientRoot:
-// lower-cased, backslashes, no leading backslash; the whole lower-cased folder when it is not
-// below the root.
-std::string RelativeKey(const std::string& folder);

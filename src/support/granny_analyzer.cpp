@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -80,6 +82,103 @@ void Fail(GrannyModelInfo& result, const std::string& error) {
   LogLine(std::string("[ERROR] ") + kTag + error);
 }
 
+// Our own runtime says why it could not read; a user can do nothing with "cannot read" alone.
+void FailToRead(GrannyModelInfo& result, const char* reason) {
+  const bool hasReason = reason != nullptr && *reason != '\0';
+  Fail(result,
+       "Impossibile leggere file GR2: " + result.gr2Path + (hasReason ? std::string(": ") + reason : ""));
+}
+
+// The runtime takes native paths and finds no letter case itself: the spelling on disk is found
+// here. A path that does not resolve goes as it is, and the runtime says it cannot open it.
+std::optional<std::string> NativePathForRuntime(const std::string& gr2Path) {
+  const std::optional<std::string> real = platform::RealPath(gr2Path);
+  return platform::ToNativePath(real ? platform::LongPathForm(*real) : gr2Path);
+}
+
+// The model loaded by the runtime; null with the failure in `result`.
+void* OpenModel(const Runtime& runtime, GrannyModelInfo& result) {
+  const std::optional<std::string> nativePath = NativePathForRuntime(result.gr2Path);
+  if (!nativePath) {
+    FailToRead(result, "cannot open the file");
+    return nullptr;
+  }
+  void* file = nullptr;
+  try {
+    file = runtime.read(nativePath->c_str());
+  } catch (const std::exception& e) {
+    Fail(result, std::string("Exception during g_pRead: ") + e.what());
+    return nullptr;
+  }
+  if (file == nullptr) FailToRead(result, runtime.lastError ? runtime.lastError() : nullptr);
+  return file;
+}
+
+// The texture names of a model with meshes and textures; for any other the model is skipped or
+// failed in `result` and false comes back.
+bool ReadTextureNames(const Runtime& runtime, void* file, GrannyModelInfo& result,
+                      std::vector<std::string>& names) {
+  const granny2::FileInfoRecord* info = runtime.info(file);
+  if (info == nullptr) {
+    Fail(result, "Impossibile ottenere FileInfo");
+    return false;
+  }
+  result.meshCount = info->MeshCount;
+  LogLine(std::string("[INFO] ") + kTag + "MeshCount=" + std::to_string(info->MeshCount));
+  if (info->MeshCount < 1) {
+    result.skipped = true;
+    LogLine(std::string("[WARN] ") + kTag + "MeshCount<=0, skipping: " + result.gr2Path);
+    return false;
+  }
+  LogLine(std::string("[INFO] ") + kTag + "TextureCount=" + std::to_string(info->TextureCount));
+  if (info->TextureCount < 1 || info->Textures == nullptr) {
+    result.skipped = true;
+    LogLine(std::string("[WARN] ") + kTag + "No textures in GR2, skipping: " + result.gr2Path);
+    return false;
+  }
+  for (std::int32_t i = 0; i < info->TextureCount; ++i) {
+    const granny2::TextureRecord* texture = info->Textures[i];
+    if (texture != nullptr && texture->FromFileName != nullptr) names.emplace_back(texture->FromFileName);
+  }
+  return true;
+}
+
+// The runtime's part of an analysis, under its lock.
+bool ReadModel(GrannyModelInfo& result, std::vector<std::string>& names) {
+  std::lock_guard<std::mutex> lock(RuntimeMutex());
+  const Runtime& runtime = GetRuntime();
+  if (runtime.library == nullptr || !runtime.read || !runtime.info || !runtime.release) {
+    Fail(result, "Granny2 SDK non inizializzato");
+    return false;
+  }
+  void* file = OpenModel(runtime, result);
+  if (file == nullptr) return false;
+  bool listed = false;
+  try {
+    listed = ReadTextureNames(runtime, file, result, names);
+  } catch (const std::exception& e) {
+    Fail(result, std::string("Exception during g_pInfo: ") + e.what());
+  }
+  runtime.release(file);
+  return listed;
+}
+
+// Each name once, sorted, with whether it is found under the client; this touches only the disk.
+void AddTextures(std::vector<std::string>& names, GrannyModelInfo& result) {
+  for (std::string& name : names) {
+    const bool exists = FileExists(name);
+    LogLine(std::string("[DEBUG] ") + kTag + "Found texture: " + name +
+            (exists ? " (exists)" : " (missing)"));
+    result.textures.push_back({std::move(name), exists});
+  }
+  std::stable_sort(result.textures.begin(), result.textures.end(),
+                   [](const GrannyTexture& a, const GrannyTexture& b) { return a.fileName < b.fileName; });
+  result.textures.erase(
+      std::unique(result.textures.begin(), result.textures.end(),
+                  [](const GrannyTexture& a, const GrannyTexture& b) { return a.fileName == b.fileName; }),
+      result.textures.end());
+}
+
 }  // namespace
 
 void* FindGrannyFunction(const std::function<void*(const char*)>& lookup, const std::string& baseName) {
@@ -124,79 +223,9 @@ GrannyModelInfo GrannyAnalyzer::Analyze(const std::string& gr2Path) {
   GrannyModelInfo result;
   result.gr2Path = gr2Path;
   LogLine(std::string("[INFO] ") + kTag + "Analyze start: " + gr2Path);
-
   std::vector<std::string> names;
-  {
-    std::lock_guard<std::mutex> lock(RuntimeMutex());
-    const Runtime& runtime = GetRuntime();
-    if (runtime.library == nullptr || !runtime.read || !runtime.info || !runtime.release) {
-      Fail(result, "Granny2 SDK non inizializzato");
-      return result;
-    }
-
-    void* file = nullptr;
-    try {
-      file = runtime.read(gr2Path.c_str());
-    } catch (const std::exception& e) {
-      Fail(result, std::string("Exception during g_pRead: ") + e.what());
-      return result;
-    }
-    if (file == nullptr) {
-      // Our own runtime says why; a user can do nothing with "cannot read" alone.
-      const char* reason = runtime.lastError ? runtime.lastError() : nullptr;
-      const bool hasReason = reason != nullptr && *reason != '\0';
-      Fail(result,
-           "Impossibile leggere file GR2: " + gr2Path + (hasReason ? std::string(": ") + reason : ""));
-      return result;
-    }
-
-    try {
-      const granny2::FileInfoRecord* info = runtime.info(file);
-      if (info == nullptr) {
-        Fail(result, "Impossibile ottenere FileInfo");
-        runtime.release(file);
-        return result;
-      }
-      result.meshCount = info->MeshCount;
-      LogLine(std::string("[INFO] ") + kTag + "MeshCount=" + std::to_string(info->MeshCount));
-      if (info->MeshCount < 1) {
-        result.skipped = true;
-        LogLine(std::string("[WARN] ") + kTag + "MeshCount<=0, skipping: " + gr2Path);
-        runtime.release(file);
-        return result;
-      }
-      LogLine(std::string("[INFO] ") + kTag + "TextureCount=" + std::to_string(info->TextureCount));
-      if (info->TextureCount < 1 || info->Textures == nullptr) {
-        result.skipped = true;
-        LogLine(std::string("[WARN] ") + kTag + "No textures in GR2, skipping: " + gr2Path);
-        runtime.release(file);
-        return result;
-      }
-      for (std::int32_t i = 0; i < info->TextureCount; ++i) {
-        const granny2::TextureRecord* texture = info->Textures[i];
-        if (texture != nullptr && texture->FromFileName != nullptr) names.emplace_back(texture->FromFileName);
-      }
-    } catch (const std::exception& e) {
-      Fail(result, std::string("Exception during g_pInfo: ") + e.what());
-      runtime.release(file);
-      return result;
-    }
-    runtime.release(file);
-  }
-
-  // The runtime's part is done; existence checks touch only the disk.
-  for (std::string& name : names) {
-    const bool exists = FileExists(name);
-    LogLine(std::string("[DEBUG] ") + kTag + "Found texture: " + name +
-            (exists ? " (exists)" : " (missing)"));
-    result.textures.push_back({std::move(name), exists});
-  }
-  std::stable_sort(result.textures.begin(), result.textures.end(),
-                   [](const GrannyTexture& a, const GrannyTexture& b) { return a.fileName < b.fileName; });
-  result.textures.erase(
-      std::unique(result.textures.begin(), result.textures.end(),
-                  [](const GrannyTexture& a, const GrannyTexture& b) { return a.fileName == b.fileName; }),
-      result.textures.end());
+  if (!ReadModel(result, names)) return result;
+  AddTextures(names, result);
   if (result.textures.empty()) {
     result.skipped = true;
     LogLine(std::string("[WARN] ") + kTag + "After dedupe no textures found for: " + gr2Path);

@@ -187,11 +187,6 @@ class ListingCache {
     listing.confirmed = false;
   }
 
-  void Forget(const std::string& folder) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    listings_.erase(folder);
-  }
-
   void ForgetTree(const std::string& folder) {
     const std::string prefix = folder == "/" ? folder : folder + "/";
     std::lock_guard<std::mutex> lock(mutex_);
@@ -314,11 +309,6 @@ void ListingChange::Apply(bool exists) const {
   if (folder_.empty()) return;
   Cache().Note(folder_, name_, exists, generation_,
                folderKnown_ ? std::optional<FolderState>(StateOf(folderBefore_)) : std::nullopt);
-}
-
-void ForgetParentListing(const std::string& nativePath) {
-  const std::string parent = ParentOf(nativePath);
-  if (!parent.empty()) Cache().Forget(parent);
 }
 
 void ForgetListingsUnder(const std::string& nativeFolder) {

@@ -41,8 +41,6 @@ class ListingChange {
   struct stat folderBefore_ {};
 };
 
-// Drops the cached listing of the folder that holds nativePath (after creating or removing it).
-void ForgetParentListing(const std::string& nativePath);
 // Drops the cached listings of nativeFolder and of every folder below it (after removing or moving it).
 void ForgetListingsUnder(const std::string& nativeFolder);
 
