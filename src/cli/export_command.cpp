@@ -11,22 +11,15 @@
 #include "log/debug_log.hpp"
 #include "log/gui_log.hpp"
 #include "pipeline/core_initialization.hpp"
-#include "pipeline/msm_task.hpp"
 #include "pipeline/pipeline_runner.hpp"
 #include "pipeline/pipeline_state.hpp"
+#include "pipeline/task_table.hpp"
 #include "platform/interrupt.hpp"
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
 #include "support/granny_analyzer.hpp"
 
 namespace {
-
-struct TaskName {
-  const char* name;
-  int kind;
-};
-// Later tasks add their names here once their drivers exist.
-const TaskName kTasks[] = {{"hair-body", TaskMsm}};
 
 // How the run ended, as its last status line in the window log said.
 std::atomic<int> g_outcome{kExportFailed};
@@ -107,16 +100,6 @@ void AnswerSelection(bool all, const std::vector<int>& indices) {
   }
 }
 
-bool TaskKindOf(const std::string& name, int& kind) {
-  for (const TaskName& task : kTasks) {
-    if (name == task.name) {
-      kind = task.kind;
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 bool ParseSelection(const std::string& text, bool& all, std::vector<int>& indices) {
@@ -142,10 +125,10 @@ bool ParseSelection(const std::string& text, bool& all, std::vector<int>& indice
 }
 
 int RunExportCommand(const ExportOptions& options) {
-  int taskKind = TaskMsm;
+  const TaskInfo* task = FindTaskByCliName(options.task);
   bool all = false;
   std::vector<int> indices;
-  if (!TaskKindOf(options.task, taskKind) || !ParseSelection(options.select, all, indices)) {
+  if (task == nullptr || GetTaskDriver(task->kind) == nullptr || !ParseSelection(options.select, all, indices)) {
     std::fprintf(stderr, "Bad arguments: --task or --select\n");
     return kExportBadArguments;
   }
@@ -159,19 +142,13 @@ int RunExportCommand(const ExportOptions& options) {
     std::fprintf(stderr, "Bad arguments: --client is not a folder: %s\n", options.client.c_str());
     return kExportBadArguments;
   }
-  // The path fields hold 259 bytes; a longer path would silently become another folder.
-  if (client.size() >= kPathTextSize || output.size() >= kPathTextSize) {
-    std::fprintf(stderr, "Path too long (at most %zu bytes): --client or --output\n", kPathTextSize - 1);
-    return kExportBadArguments;
-  }
 
   platform::EnableConsoleColours();
   SetGuiLogListener(ShowLogEntry);
-  RegisterMsmTask();
   InitializeCommandLineCore();
 
-  SetPathText(ClientPathText(), client.c_str());
-  SetPathText(OutputPathText(), output.c_str());
+  SetClientPathText(client);
+  SetOutputPathText(output);
   if (options.noMirror) {
     GetPathSettings().mirrorRoot.clear();
   } else if (options.hasMirrorRoot) {
@@ -179,7 +156,7 @@ int RunExportCommand(const ExportOptions& options) {
     if (!mirror.empty() && mirror.back() != '\\') mirror += '\\';
     GetPathSettings().mirrorRoot = mirror;
   }
-  GetPipelineState().selectedTask.store(taskKind);
+  GetPipelineState().selectedTask.store(task->kind);
 
   g_outcome.store(kExportFailed);
   g_badSelection.store(false);
@@ -207,8 +184,12 @@ void AddExportCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand("export", "Run one export task on a client folder");
   command->add_option("--client", options->client, "The client's unpacked data folder")->required();
   command->add_option("--output", options->output, "The folder the export goes below")->required();
-  command->add_option("--task", options->task, "The task to run: hair-body")
-      ->check(CLI::IsMember({"hair-body"}))
+  std::vector<std::string> taskNames;
+  for (const TaskInfo& task : TaskTable()) {
+    if (GetTaskDriver(task.kind) != nullptr) taskNames.push_back(task.cliName);
+  }
+  command->add_option("--task", options->task, "The task to run")
+      ->check(CLI::IsMember(taskNames))
       ->capture_default_str();
   command
       ->add_option("--select", options->select,

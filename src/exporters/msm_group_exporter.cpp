@@ -4,13 +4,13 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "exporters/export_paths.hpp"
 #include "log/console.hpp"
 #include "log/debug_log.hpp"
 #include "platform/platform.hpp"
 #include "readers/effect_script_reader.hpp"
 #include "support/client_paths.hpp"
 #include "support/contained_path.hpp"
+#include "support/export_files.hpp"
 #include "support/file_operations.hpp"
 #include "support/link_guard.hpp"
 #include "support/stop_check.hpp"
@@ -26,21 +26,6 @@ struct Counters {
   std::int32_t warnings = 0;
 };
 
-void ReportOk(const std::string& text) {
-  PrintOk(text);
-  LogLine("[INFO] " + text);
-}
-
-void ReportWarn(const std::string& text) {
-  PrintWarn(text);
-  LogLine("[WARN] " + text);
-}
-
-void ReportErr(const std::string& text) {
-  PrintErr(text);
-  LogLine("[ERROR] " + text);
-}
-
 std::string GroupFolderOf(const MsmGroupRecord& record) {
   return ScriptBaseName(record.msmPath) + "\\" + record.groupType + "\\" + record.groupName;
 }
@@ -50,44 +35,21 @@ void WarnOutside(const std::string& rel, Counters& counters) {
   ++counters.warnings;
 }
 
-// How the three lists of data files (effect files, model textures, script textures) name
-// themselves in the log and in the last-operation texts.
-struct DataFileKind {
-  const char* label;    // "MDE ", "texture ", "DDS "
-  const char* mkdirOp;  // empty: no last operation for the folder step
-  const char* copyOp;
-};
-
 const DataFileKind kEffectFile{"MDE ", "mkdir_mde_dest:", "copy_mde:"};
 const DataFileKind kModelTexture{"texture ", "", "copy_tex:"};
 const DataFileKind kScriptTexture{"DDS ", "", "copy_dds:"};
 
-// One data file: found in the client, copied below the group folder at its relative path and
-// mirrored. `shown` names it in the log. False when it was not found.
-bool ExportDataFile(const DataFileKind& kind, const std::string& rel, const std::string& shown,
-                    const std::string& notFound, const std::string& folder, std::int32_t& copied,
-                    Counters& counters) {
-  const std::string resolved = ResolveSource(rel, FileNameOf(rel));
-  if (resolved.empty() || !FileExists(resolved)) {
-    ReportWarn(notFound);
+// Counts one data file into the group's summary. False when it was not found.
+bool ExportCounted(const DataFileKind& kind, const std::string& rel, const std::string& shown,
+                   const std::string& notFound, const std::string& folder, std::int32_t& copied,
+                   Counters& counters) {
+  const DataFileOutcome outcome = ExportDataFile(kind, rel, shown, notFound, folder);
+  if (outcome == DataFileOutcome::Copied) {
+    ++copied;
+  } else {
     ++counters.warnings;
-    return false;
   }
-  switch (CopyBelowRoot(resolved, folder, rel, kind.mkdirOp, kind.copyOp)) {
-    case CopyOutcome::Copied:
-      ++copied;
-      ReportOk(std::string("Copied ") + kind.label + shown + " -> " + JoinUnderRoot(folder, rel));
-      break;
-    case CopyOutcome::Failed:
-      ReportWarn(std::string("Failed to copy ") + kind.label + shown + " from " + resolved);
-      ++counters.warnings;
-      break;
-    case CopyOutcome::Outside:
-      WarnOutside(rel, counters);
-      return true;
-  }
-  CopyToMirror(resolved, rel);
-  return true;
+  return outcome != DataFileOutcome::NotFound;
 }
 
 void ExportEffectFiles(const MsmGroupRecord& record, const std::string& folder, Counters& counters) {
@@ -95,7 +57,7 @@ void ExportEffectFiles(const MsmGroupRecord& record, const std::string& folder, 
     if (StopRequested()) return;
     const std::string rel = StripGameRootPrefix(mesh);
     const std::string name = FileNameOf(rel);
-    ExportDataFile(kEffectFile, rel, name, "MDE not found: " + name + " (original: " + mesh + ")", folder,
+    ExportCounted(kEffectFile, rel, name, "MDE not found: " + name + " (original: " + mesh + ")", folder,
                    counters.mdeCopied, counters);
   }
 }
@@ -106,7 +68,7 @@ void ExportModelTextures(const MsmGroupRecord& record, const std::string& folder
     if (StopRequested()) return;
     const std::string rel = StripGameRootPrefix(texture.fileName);
     // A texture not found is not remembered, so the script's copy of the name is tried again.
-    if (ExportDataFile(kModelTexture, rel, rel, "Texture not found: " + rel, folder, counters.texturesCopied,
+    if (ExportCounted(kModelTexture, rel, rel, "Texture not found: " + rel, folder, counters.texturesCopied,
                        counters)) {
       handled.insert(rel);
     }
@@ -119,7 +81,7 @@ void ExportScriptTextures(const MsmGroupRecord& record, const std::string& folde
     if (StopRequested()) return;
     const std::string rel = StripGameRootPrefix(value);
     if (handled.count(rel) != 0) continue;
-    ExportDataFile(kScriptTexture, rel, rel, "DDS not found: " + rel, folder, counters.ddsCopied, counters);
+    ExportCounted(kScriptTexture, rel, rel, "DDS not found: " + rel, folder, counters.ddsCopied, counters);
   }
 }
 

@@ -133,8 +133,8 @@ EmbeddedFilePlaces WriteEmbeddedFiles(const std::string& executableFolder, const
 
 void FillPathFields() {
   const PathSettings& settings = GetPathSettings();
-  SetPathText(ClientPathText(), WithoutBareDriveRoot(settings.clientRoot).c_str());
-  SetPathText(OutputPathText(), WithoutBareDriveRoot(settings.outputRoot).c_str());
+  SetClientPathText(WithoutBareDriveRoot(settings.clientRoot));
+  SetOutputPathText(WithoutBareDriveRoot(settings.outputRoot));
 }
 
 void InitializeCore() {

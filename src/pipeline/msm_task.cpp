@@ -12,13 +12,11 @@
 #include "exporters/msm_group_exporter.hpp"
 #include "filters/filter_manager.hpp"
 #include "log/gui_log.hpp"
-#include "pipeline/pipeline_runner.hpp"
 #include "pipeline/pipeline_state.hpp"
 #include "support/client_file_index.hpp"
 #include "support/client_paths.hpp"
 #include "support/granny_analyzer.hpp"
 #include "support/link_guard.hpp"
-#include "support/mirror_root.hpp"
 #include "support/stop_check.hpp"
 
 namespace {
@@ -81,6 +79,93 @@ void AnalyseModel(MsmGroupRecord& record, std::mutex& analysisMutex) {
   record.modelInfo = GrannyAnalyzer::Analyze(path);
 }
 
+// The task folder below the output root, created; a run that cannot have it fails.
+std::string MakeTaskFolder(const std::string& clientRoot, const std::string& outputRoot) {
+  if (clientRoot.empty() || outputRoot.empty()) {
+    AddGuiLog("[ERROR] Path Not Found! Select Client and Output.", GuiLogError);
+    throw std::runtime_error("Path Not Found! Select Client and Output.");
+  }
+  const std::string taskFolder = outputRoot + "\\Exported_Models_MSM";
+  if (!EnsureDirectory(taskFolder)) {
+    AddGuiLog("[ERROR] Cannot create directory output: " + taskFolder, GuiLogError);
+    throw std::runtime_error("Cannot create directory output: " + taskFolder);
+  }
+  return taskFolder;
+}
+
+// The scripts the user wants, every copy of each chosen name in scan order; empty when the
+// choice was cancelled (said in the window log) or the run stopped.
+std::vector<std::string> ChooseScripts(const std::map<std::int32_t, std::string>& scripts) {
+  std::map<std::string, ScriptChoice> choice;
+  for (const auto& script : scripts) {
+    const std::string name = FileNameOf(script.second);
+    ScriptChoice& entry = choice[ToLowerCopy(name)];
+    if (entry.numbers.empty()) entry.label = name;
+    entry.numbers.push_back(script.first);
+  }
+  const std::vector<std::string> labels = ChoiceLabels(choice);
+  std::vector<int> chosen{0};
+  if (labels.size() >= 2) {
+    chosen = RequestUserSelection("Select file MSM:", labels);
+    if (StopRequested()) return {};
+    if (chosen.empty()) {
+      EndEarly("[WARN] No MSM Selected.");
+      return {};
+    }
+  }
+  std::vector<const ScriptChoice*> entries;
+  for (const auto& entry : choice) entries.push_back(&entry.second);
+  std::vector<std::string> paths;
+  for (int index : chosen) {
+    if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) continue;
+    for (int number : entries[static_cast<std::size_t>(index)]->numbers) paths.push_back(scripts.at(number));
+  }
+  return paths;
+}
+
+std::vector<MsmGroupRecord> ParseScripts(const std::vector<std::string>& paths) {
+  std::vector<MsmGroupRecord> parsed;
+  for (const std::string& path : paths) {
+    if (StopRequested()) return {};
+    AddGuiLog("Parsing: " + FileNameOf(path), GuiLogInfo);
+    for (MsmGroupRecord& record : MsmParser::ParseFile(path)) parsed.push_back(std::move(record));
+  }
+  return parsed;
+}
+
+// The first group of each content, numbered in the order kept.
+std::vector<MsmGroupRecord> KeepDistinctGroups(std::vector<MsmGroupRecord> parsed) {
+  std::unordered_set<std::string> seenKeys;
+  std::vector<MsmGroupRecord> kept;
+  for (MsmGroupRecord& record : parsed) {
+    if (!seenKeys.insert(MsmDedupKey(record)).second) continue;
+    kept.push_back(std::move(record));
+    kept.back().groupName = NumberedGroupName(kept.size(), kept.back().groupType);
+  }
+  return kept;
+}
+
+// The first half of the progress bar.
+void AnalyseGroups(const std::vector<MsmGroupRecord*>& groups) {
+  const float total = static_cast<float>(groups.size());
+  std::mutex analysisMutex;
+  RunPhase(groups.size(), [&](std::size_t i) {
+    if (i % kProgressStride == 0) SetProgressMonotonic(0.5f * static_cast<float>(i) / total);
+    AnalyseModel(*groups[i], analysisMutex);
+  });
+}
+
+// The second half of the progress bar.
+void ExportGroups(const std::vector<MsmGroupRecord*>& groups) {
+  const float total = static_cast<float>(groups.size());
+  std::atomic<std::size_t> done{0};
+  RunPhase(groups.size(), [&](std::size_t i) {
+    FileExporter::ExportGroup(*groups[i]);
+    const std::size_t now = done.fetch_add(1) + 1;
+    if (now % kProgressStride == 0) SetProgressMonotonic(0.5f + 0.5f * static_cast<float>(now) / total);
+  });
+}
+
 }  // namespace
 
 std::string MsmDedupKey(const MsmGroupRecord& record) {
@@ -105,19 +190,7 @@ void RunMsmTask() { RunMsmTask(DefaultReferenceFolder()); }
 void RunMsmTask(const std::string& referenceFolder) {
   AddGuiLog(">> AVVIO PROCESSO MSM...", GuiLogInfo);
   const std::string clientRoot = GetPathSettings().clientRoot;
-  const std::string outputRoot = GetPathSettings().outputRoot;
-  if (clientRoot.empty() || outputRoot.empty()) {
-    AddGuiLog("[ERROR] Path Not Found! Select Client and Output.", GuiLogError);
-    throw std::runtime_error("Path Not Found! Select Client and Output.");
-  }
-
-  const std::string taskFolder = outputRoot + "\\Exported_Models_MSM";
-  if (!EnsureDirectory(taskFolder)) {
-    AddGuiLog("[ERROR] Cannot create directory output: " + taskFolder, GuiLogError);
-    throw std::runtime_error("Cannot create directory output: " + taskFolder);
-  }
-  SetOutputRoot(taskFolder);
-  PrepareMirrorRoot();
+  SetOutputRoot(MakeTaskFolder(clientRoot, GetPathSettings().outputRoot));
 
   AddGuiLog("Scanning MSM...", GuiLogInfo);
   const std::map<std::int32_t, std::string> scripts = FindStandardMsmFiles(clientRoot);
@@ -127,57 +200,13 @@ void RunMsmTask(const std::string& referenceFolder) {
     EndEarly("[WARN] No MSM Found.");
     return;
   }
-
-  std::map<std::string, ScriptChoice> choice;
-  for (const auto& script : scripts) {
-    const std::string name = FileNameOf(script.second);
-    ScriptChoice& entry = choice[ToLowerCopy(name)];
-    if (entry.numbers.empty()) entry.label = name;
-    entry.numbers.push_back(script.first);
-  }
-  const std::vector<std::string> labels = ChoiceLabels(choice);
-
-  std::vector<int> chosen;
-  if (labels.size() < 2) {
-    chosen.push_back(0);
-  } else {
-    chosen = RequestUserSelection("Select file MSM:", labels);
-    if (StopRequested()) return;
-    if (chosen.empty()) {
-      EndEarly("[WARN] No MSM Selected.");
-      return;
-    }
-  }
+  const std::vector<std::string> chosen = ChooseScripts(scripts);
+  if (chosen.empty() || StopRequested()) return;
 
   FilterManager& filter = FilterManager::Instance();
   filter.LoadOldMsm(referenceFolder);
-
-  std::vector<const ScriptChoice*> entries;
-  for (const auto& entry : choice) entries.push_back(&entry.second);
-  std::vector<MsmGroupRecord> parsed;
-  std::mutex parseLogMutex;
-  for (int index : chosen) {
-    if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) continue;
-    for (int number : entries[static_cast<std::size_t>(index)]->numbers) {
-      if (StopRequested()) return;
-      const std::string& path = scripts.at(number);
-      {
-        std::lock_guard<std::mutex> lock(parseLogMutex);
-        AddGuiLog("Parsing: " + FileNameOf(path), GuiLogInfo);
-      }
-      std::vector<MsmGroupRecord> records = MsmParser::ParseFile(path);
-      for (MsmGroupRecord& record : records) parsed.push_back(std::move(record));
-    }
-  }
-
+  std::vector<MsmGroupRecord> kept = KeepDistinctGroups(ParseScripts(chosen));
   if (StopRequested()) return;
-  std::unordered_set<std::string> seenKeys;
-  std::vector<MsmGroupRecord> kept;
-  for (MsmGroupRecord& record : parsed) {
-    if (!seenKeys.insert(MsmDedupKey(record)).second) continue;
-    kept.push_back(std::move(record));
-    kept.back().groupName = NumberedGroupName(kept.size(), kept.back().groupType);
-  }
 
   std::vector<MsmGroupRecord*> exportList;
   for (MsmGroupRecord& record : kept) {
@@ -190,25 +219,10 @@ void RunMsmTask(const std::string& referenceFolder) {
 
   BuildClientFileIndex(clientRoot);
   if (StopRequested()) return;
-
-  const std::size_t count = exportList.size();
-  const float total = static_cast<float>(count);
-  std::mutex analysisMutex;
-  RunPhase(count, [&](std::size_t i) {
-    if (i % kProgressStride == 0) SetProgressMonotonic(0.5f * static_cast<float>(i) / total);
-    AnalyseModel(*exportList[i], analysisMutex);
-  });
+  AnalyseGroups(exportList);
   if (StopRequested()) return;
-
-  std::atomic<std::size_t> done{0};
-  RunPhase(count, [&](std::size_t i) {
-    FileExporter::ExportGroup(*exportList[i]);
-    const std::size_t now = done.fetch_add(1) + 1;
-    if (now % kProgressStride == 0) SetProgressMonotonic(0.5f + 0.5f * static_cast<float>(now) / total);
-  });
+  ExportGroups(exportList);
 
   AddGuiLog("[OK] MSM completato.", GuiLogSuccess);
   SetProgressMonotonic(1.0f);
 }
-
-void RegisterMsmTask() { RegisterTaskDriver(TaskMsm, &RunMsmTask); }

@@ -12,9 +12,6 @@
 void RunMsmTask();
 // The same with the old race scripts read from `referenceFolder`.
 void RunMsmTask(const std::string& referenceFolder);
-// Registers RunMsmTask with the pipeline runner. Front ends call it at start-up: a registration by
-// a static initialiser in a static library would be dropped by the linker.
-void RegisterMsmTask();
 
 // Two groups with the same key are the same content, whichever script or folder they come from:
 // type | lower-cased model file name | the script's textures, sorted, lower-cased, comma-joined.

@@ -1,40 +1,22 @@
 #include "pipeline/pipeline_runner.hpp"
 
-#include <atomic>
-#include <cstring>
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
 #include "log/gui_log.hpp"
 #include "pipeline/pipeline_state.hpp"
+#include "pipeline/task_table.hpp"
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
+#include "support/mirror_root.hpp"
 
 namespace {
 
-constexpr int kTaskKindCount = 4;
-
-char clientPathText[kPathTextSize];
-char outputPathText[kPathTextSize];
-
-// Filled by the tasks at start-up, read by the worker.
-std::atomic<TaskDriver> taskDrivers[kTaskKindCount];
-
-const char* TaskLine(int taskKind) {
-  switch (taskKind) {
-    case TaskMsm:
-      return "Task MSM...";
-    case TaskItems:
-      return "Task ITEMS...";
-    case TaskNpc:
-      return "Task NPC...";
-    case TaskMapObjects:
-      return "Task MAP OBJECTS...";
-    default:
-      return nullptr;
-  }
-}
+std::mutex pathTextMutex;
+std::string clientPathText;
+std::string outputPathText;
 
 // Creates and removes one file: a folder that exists can still refuse every write.
 bool CanWriteInFolder(const std::string& folder) {
@@ -64,9 +46,9 @@ void CheckRunRoots(const PathSettings& settings) {
 }
 
 void RunSelectedTask(int taskKind) {
-  const char* line = TaskLine(taskKind);
-  if (line == nullptr) return;
-  AddGuiLog(line, GuiLogInfo);
+  const TaskInfo* task = FindTask(taskKind);
+  if (task == nullptr) return;
+  AddGuiLog(task->startLine, GuiLogInfo);
   const TaskDriver driver = GetTaskDriver(taskKind);
   // A known task that nothing registered has not run; saying "completed" would be a lie.
   if (driver == nullptr) throw std::runtime_error("Task not available.");
@@ -75,24 +57,24 @@ void RunSelectedTask(int taskKind) {
 
 }  // namespace
 
-char* ClientPathText() { return clientPathText; }
-
-char* OutputPathText() { return outputPathText; }
-
-void SetPathText(char* buffer, const char* text) {
-  std::size_t length = 0;
-  while (text != nullptr && length < kPathTextSize - 1 && text[length] != '\0') ++length;
-  if (length > 0) std::memcpy(buffer, text, length);
-  buffer[length] = '\0';
+std::string ClientPathText() {
+  std::lock_guard<std::mutex> lock(pathTextMutex);
+  return clientPathText;
 }
 
-void RegisterTaskDriver(int taskKind, TaskDriver driver) {
-  if (taskKind >= 0 && taskKind < kTaskKindCount) taskDrivers[taskKind].store(driver);
+std::string OutputPathText() {
+  std::lock_guard<std::mutex> lock(pathTextMutex);
+  return outputPathText;
 }
 
-TaskDriver GetTaskDriver(int taskKind) {
-  if (taskKind < 0 || taskKind >= kTaskKindCount) return nullptr;
-  return taskDrivers[taskKind].load();
+void SetClientPathText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(pathTextMutex);
+  clientPathText = text;
+}
+
+void SetOutputPathText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(pathTextMutex);
+  outputPathText = text;
 }
 
 void RunPipeline() {
@@ -102,9 +84,11 @@ void RunPipeline() {
   state.progress.store(0.0f);
   try {
     AddGuiLog("Starting Pipeline...", GuiLogInfo);
-    SetClientRoot(clientPathText);
-    SetOutputRoot(outputPathText);
+    SetClientRoot(ClientPathText());
+    SetOutputRoot(OutputPathText());
     CheckRunRoots(GetPathSettings());
+    // Once per run: the mirror drive may have come or gone since the last one.
+    PrepareMirrorRoot();
     if (state.stopRequested.load()) {
       state.running.store(false);
       state.stopRequested.store(false);

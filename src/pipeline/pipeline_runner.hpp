@@ -1,21 +1,15 @@
 // The worker's entry: one run of the selected task.
 #pragma once
 
-#include <cstddef>
+#include <string>
 
-constexpr std::size_t kPathTextSize = 260;
+// The two path fields of the window, edited on the GUI thread and read once at the start of a run;
+// each read and write is whole, under a lock.
+std::string ClientPathText();
+std::string OutputPathText();
+void SetClientPathText(const std::string& text);
+void SetOutputPathText(const std::string& text);
 
-// The two path fields of the window, edited on the GUI thread and read once at the start of a run.
-char* ClientPathText();
-char* OutputPathText();
-// Copies at most 259 bytes and terminates.
-void SetPathText(char* buffer, const char* text);
-
-using TaskDriver = void (*)();
-// The driver of each TaskKind, registered explicitly at start-up (a self-registering object in the
-// static library would be dropped by the linker). A run of a task with no driver ends in
-// "ERROR: Task not available."; a selectedTask outside the four kinds runs nothing.
-void RegisterTaskDriver(int taskKind, TaskDriver driver);
-TaskDriver GetTaskDriver(int taskKind);
-
+// Runs the task of `selectedTask` (see task_table.hpp); a selectedTask outside the four kinds runs
+// nothing.
 void RunPipeline();

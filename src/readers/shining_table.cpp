@@ -2,6 +2,8 @@
 
 #include <iterator>
 #include <limits>
+#include <memory>
+#include <mutex>
 
 #include "log/console.hpp"
 #include "platform/platform.hpp"
@@ -123,8 +125,17 @@ std::string FindShiningTableFile() {
   return path;
 }
 
-const ShiningTable& GetShiningTable() {
-  // A function-local static is built exactly once; threads arriving meanwhile wait for it.
-  static const ShiningTable table = LoadProcessShiningTable();
+std::shared_ptr<const ShiningTable> GetShiningTable() {
+  // Threads arriving while it loads wait for it; a table a caller holds stays alive when the
+  // next client's replaces it.
+  static std::mutex mutex;
+  static std::string loadedFor;
+  static std::shared_ptr<const ShiningTable> table;
+  const std::string root = ToLowerCopy(GetClientFileIndex().Root());
+  std::lock_guard<std::mutex> lock(mutex);
+  if (!table || root != loadedFor) {
+    table = std::make_shared<const ShiningTable>(LoadProcessShiningTable());
+    loadedFor = root;
+  }
   return table;
 }

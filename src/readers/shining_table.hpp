@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,6 @@ ShiningTable LoadShiningTable(const std::string& path);
 // The client's "shiningtable.txt" from the client file index, or an empty string.
 std::string FindShiningTableFile();
 
-// The process-wide table, loaded on the first call (once, whichever thread comes first) and never
-// reloaded.
-const ShiningTable& GetShiningTable();
+// The table of the client the file index was built for, loaded on the first call for that client
+// (once, whichever thread comes first) and again when the index belongs to another client.
+std::shared_ptr<const ShiningTable> GetShiningTable();

@@ -47,8 +47,6 @@ void SetClientRoot(const std::string& path) {
   GetPathSettings().clientRoot = root;
 }
 
-std::string GetAppDataDir() { return platform::UserDataFolder(); }
-
 std::string StripGameRootPrefix(const std::string& path) {
   std::string normalised = WithBackslashes(path);
   if (normalised.size() >= kGameRootPrefixLength &&

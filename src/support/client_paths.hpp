@@ -20,7 +20,6 @@ void SetOutputRoot(const std::string& path);
 // "/" to "\", one "\" appended when not empty and not already ending in one.
 void SetClientRoot(const std::string& path);
 
-std::string GetAppDataDir();
 std::string StripGameRootPrefix(const std::string& path);
 std::string ResolveClientPath(const std::string& path);
 std::string FileNameOf(const std::string& path);

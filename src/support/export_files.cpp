@@ -1,5 +1,6 @@
-#include "exporters/export_paths.hpp"
+#include "support/export_files.hpp"
 
+#include "log/console.hpp"
 #include "log/debug_log.hpp"
 #include "support/client_file_index.hpp"
 #include "support/client_paths.hpp"
@@ -50,4 +51,43 @@ void CopyToMirror(const std::string& source, const std::string& rel) {
   const std::string parent = FolderPartOf(dest);
   if (!parent.empty()) CreateRecursiveDirectory(parent);
   TryCopyFile(source, dest);
+}
+
+void ReportOk(const std::string& text) {
+  PrintOk(text);
+  LogLine("[INFO] " + text);
+}
+
+void ReportWarn(const std::string& text) {
+  PrintWarn(text);
+  LogLine("[WARN] " + text);
+}
+
+void ReportErr(const std::string& text) {
+  PrintErr(text);
+  LogLine("[ERROR] " + text);
+}
+
+DataFileOutcome ExportDataFile(const DataFileKind& kind, const std::string& rel, const std::string& shown,
+                               const std::string& notFound, const std::string& folder) {
+  const std::string resolved = ResolveSource(rel, FileNameOf(rel));
+  if (resolved.empty() || !FileExists(resolved)) {
+    ReportWarn(notFound);
+    return DataFileOutcome::NotFound;
+  }
+  DataFileOutcome outcome = DataFileOutcome::Copied;
+  switch (CopyBelowRoot(resolved, folder, rel, kind.mkdirOp, kind.copyOp)) {
+    case CopyOutcome::Copied:
+      ReportOk(std::string("Copied ") + kind.label + shown + " -> " + JoinUnderRoot(folder, rel));
+      break;
+    case CopyOutcome::Failed:
+      ReportWarn(std::string("Failed to copy ") + kind.label + shown + " from " + resolved);
+      outcome = DataFileOutcome::Failed;
+      break;
+    case CopyOutcome::Outside:
+      ReportWarn("Refused path outside the export folder: " + rel);
+      return DataFileOutcome::Outside;
+  }
+  CopyToMirror(resolved, rel);
+  return outcome;
 }

@@ -1,5 +1,5 @@
-// What every exporter does with a path taken from game data: find the client file it names, and
-// copy it below the export folder and the mirror root without ever writing outside them.
+// What every exporter does with a path taken from game data: find the client file it names, copy it
+// below the export folder and the mirror root without ever writing outside them, and report it.
 #pragma once
 
 #include <string>
@@ -23,3 +23,23 @@ CopyOutcome CopyBelowRoot(const std::string& source, const std::string& root, co
 // The second copy of a found texture or effect file to the mirror root (when this run makes mirror
 // copies); its outcome is not counted.
 void CopyToMirror(const std::string& source, const std::string& rel);
+
+// A line for the console and debug.log ("[INFO] ", "[WARN] ", "[ERROR] " there).
+void ReportOk(const std::string& text);
+void ReportWarn(const std::string& text);
+void ReportErr(const std::string& text);
+
+// How one kind of data file names itself in the report and in the last-operation texts.
+struct DataFileKind {
+  const char* label;    // "MDE ", "texture ", "DDS "
+  const char* mkdirOp;  // empty: no last operation for the folder step
+  const char* copyOp;
+};
+
+enum class DataFileOutcome { NotFound, Copied, Failed, Outside };
+
+// One data file: found in the client, copied to folder\rel, mirrored, and reported ("Copied ...",
+// `notFound`, "Failed to copy ...", "Refused path outside the export folder: ..."). `shown`
+// names it in the lines.
+DataFileOutcome ExportDataFile(const DataFileKind& kind, const std::string& rel, const std::string& shown,
+                               const std::string& notFound, const std::string& folder);
