@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../tests/support/plain_walk_index.hpp"
+#include "../tests/support/test_environment.hpp"
 #include "platform/platform.hpp"
 #include "support/client_file_index.hpp"
 
@@ -46,21 +47,6 @@ bool CreateLeaves(const std::string& root, int from, int to) {
     }
   }
   return true;
-}
-
-void RemoveTree(const std::string& path) {
-  std::vector<platform::DirEntry> entries;
-  if (platform::ListDirectory(path, entries)) {
-    for (const platform::DirEntry& entry : entries) {
-      const std::string child = path + "\\" + entry.name;
-      if (entry.isDirectory) {
-        RemoveTree(child);
-      } else {
-        platform::DeleteFile(child);
-      }
-    }
-  }
-  platform::RemoveEmptyFolder(path);
 }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -136,7 +122,7 @@ int main() {
     const auto createStart = std::chrono::steady_clock::now();
     if (!CreateLeaves(root + "\\", leavesMade, leaves)) {
       std::fprintf(stderr, "cannot create the tree below %s\n", root.c_str());
-      RemoveTree(root);
+      testenv::RemoveTree(root);
       return 1;
     }
     leavesMade = leaves;
@@ -169,6 +155,6 @@ int main() {
         names, [&](const Query& q) { return !index.FindByName(q.second).empty(); }, 0.2);
     std::printf("  %-26s %16.0f\n", "FindByName", byName);
   }
-  RemoveTree(root);
+  testenv::RemoveTree(root);
   return 0;
 }

@@ -16,11 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/platform/temp_folder.hpp"
+#include "../tests/support/test_environment.hpp"
 #include "log/gui_log.hpp"
 #include "pipeline/msm_task.hpp"
 #include "pipeline/pipeline_runner.hpp"
 #include "pipeline/pipeline_state.hpp"
+#include "pipeline/task_table.hpp"
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
 
@@ -104,8 +105,8 @@ int main(int argc, char** argv) {
       status = 1;
       break;
     }
-    SetPathText(ClientPathText(), client.c_str());
-    SetPathText(OutputPathText(), output.c_str());
+    SetClientPathText(client);
+    SetOutputPathText(output);
     GetPathSettings().mirrorRoot.clear();
     g_completed.store(false);
     const auto start = std::chrono::steady_clock::now();
@@ -121,10 +122,10 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "%8d %10.2f %14.3f %12.2f %14.3f\n", groups, seconds, 1000.0 * seconds / groups,
                  cpuSeconds, 1000.0 * cpuSeconds / groups);
-    testing_support::RemoveTree(client);
-    testing_support::RemoveTree(output);
+    testenv::RemoveTree(client);
+    testenv::RemoveTree(output);
   }
   SetGuiLogListener(nullptr);
-  testing_support::RemoveTree(root);
+  testenv::RemoveTree(root);
   return status;
 }

@@ -1,8 +1,11 @@
 // Runs a program through the shell as a user would, capturing its exit code and standard output.
 #pragma once
 
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "support/test_environment.hpp"
 
 namespace testenv {
 
@@ -12,9 +15,31 @@ struct CliRun {
 };
 
 // The native spelling of an internal path, for command lines.
-std::string NativePath(const std::string& internalPath);
+inline std::string NativePath(const std::string& internalPath) {
+  return platform::ToNativePath(internalPath).value_or(internalPath);
+}
 
 // Runs `executable` (internal path) with each argument quoted; standard error is discarded.
-CliRun RunProgram(const std::string& executable, const std::vector<std::string>& arguments);
+inline CliRun RunProgram(const std::string& executable, const std::vector<std::string>& arguments) {
+  ScopedTempDir folder("cli");
+  std::string command = "\"" + NativePath(executable) + "\"";
+  for (const std::string& a : arguments) command += " \"" + a + "\"";
+  command += " > \"" + NativePath(folder / "out.txt") + "\" 2> \"" + NativePath(folder / "err.txt") + "\"";
+#ifdef _WIN32
+  // cmd.exe drops the outer quotes of a line that starts with one.
+  command = "\"" + command + "\"";
+#endif
+  CliRun run;
+  const int status = std::system(command.c_str());
+#ifdef _WIN32
+  run.exitCode = status;
+#else
+  run.exitCode = status == -1 ? -1 : (status >> 8) & 0xFF;  // the exit status inside the wait status
+#endif
+  for (char c : ReadFile(folder / "out.txt")) {
+    if (c != '\r') run.out += c;
+  }
+  return run;
+}
 
 }  // namespace testenv

@@ -1,22 +1,17 @@
 // vintrel-cli export run as a user runs it: the executable alone in a folder, on the demo client.
 #include <gtest/gtest.h>
 
-#include <set>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "exporters/export_test_helpers.hpp"
-#include "platform/platform.hpp"
-#include "support/cli_run.hpp"
+#include "cli/cli_run.hpp"
 #include "support/test_environment.hpp"
 
 #ifdef VINTREL_CLI_PATH
 
 namespace {
 
-using exporttest::FilesBelow;
-using exporttest::ReadFile;
+using testenv::FilesBelow;
+using testenv::ReadFile;
 
 using testenv::CliRun;
 using testenv::NativePath;
@@ -80,7 +75,7 @@ class ExportCommand : public testing::Test {
   }
 
   testenv::ScopedTempDir temp_{"cli"};
-  std::string cli_ = platform::ToInternalPath(VINTREL_CLI_PATH);
+  std::string cli_ = testenv::CliPath();
   std::string app_ = temp_.path() + "app";
   std::string executable_ = app_ + cli_.substr(cli_.rfind('\\'));
 };
@@ -102,8 +97,7 @@ TEST_F(ExportCommand, FirstStartWritesItsFilesBesideItselfAndExportsTheDemoClien
                               (platform::SharedLibraryFileName("granny2") == "granny2.dll"
                                    ? std::string("Granny2.dll")
                                    : platform::SharedLibraryFileName("granny2"));
-  EXPECT_EQ(ReadFile(runtime),
-            ReadFile(cli_.substr(0, cli_.rfind('\\') + 1) + platform::SharedLibraryFileName("granny2")));
+  EXPECT_EQ(ReadFile(runtime), ReadFile(testenv::BuiltRuntimePath()));
 
   EXPECT_EQ(FilesBelow(Join("out\\Exported_Models_MSM")), DemoTree());
   EXPECT_EQ(FilesBelow(Join("mirror")).count("effect\\hair\\hair_21_glow.mde"), 1u);
@@ -130,9 +124,10 @@ TEST_F(ExportCommand, SelectAnswersTheChoiceAndBadArgumentsExitWithTwo) {
   // An index the question does not offer is refused, not silently dropped.
   EXPECT_EQ(Export("bad", {"--select", "7", "--no-mirror"}).exitCode, 2);
   EXPECT_EQ(FilesBelow(Join("bad")).size(), 0u);
-  const std::string file = exporttest::WriteFile(Join("file"), "not a folder");
+  const std::string file = testenv::WriteFile(Join("file"), "not a folder");
   for (const std::string& client : {NativePath(Join("missing")), NativePath(file)}) {
-    EXPECT_EQ(Run({"export", "--client", client, "--output", NativePath(Join("bad2"))}).exitCode, 2) << client;
+    EXPECT_EQ(Run({"export", "--client", client, "--output", NativePath(Join("bad2"))}).exitCode, 2)
+        << client;
   }
   EXPECT_EQ(Run({"export", "--client", NativePath(Join("")), "--output", ""}).exitCode, 2);
   EXPECT_EQ(Run({"export", "--output", NativePath(Join("bad"))}).exitCode, 2);
@@ -141,7 +136,7 @@ TEST_F(ExportCommand, SelectAnswersTheChoiceAndBadArgumentsExitWithTwo) {
 }
 
 TEST_F(ExportCommand, AnOutputThatCannotBeCreatedIsAnErrorWithExitOne) {
-  exporttest::WriteFile(Join("blocker"), "a file where the output folder should be");
+  testenv::WriteFile(Join("blocker"), "a file where the output folder should be");
   const CliRun run = Export("blocker\\out", {"--no-mirror"});
   EXPECT_EQ(run.exitCode, 1) << run.out;
   EXPECT_NE(run.out.find("] ERROR: Cannot create output folder: "), std::string::npos) << run.out;

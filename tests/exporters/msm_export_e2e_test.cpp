@@ -4,17 +4,14 @@
 
 #include <atomic>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "exporters/export_test_helpers.hpp"
 #include "log/gui_log.hpp"
 #include "pipeline/msm_task.hpp"
 #include "pipeline/pipeline_runner.hpp"
 #include "pipeline/pipeline_state.hpp"
-#include "platform/platform.hpp"
-#include "support/debug_log_capture.hpp"
+#include "pipeline/task_table.hpp"
 #include "support/gr2_writer.hpp"
 #include "support/granny_analyzer.hpp"
 #include "support/test_environment.hpp"
@@ -23,17 +20,11 @@
 
 namespace {
 
-using exporttest::Contains;
-using exporttest::FilesBelow;
-using exporttest::ReadFile;
 using exporttest::Records;
-using exporttest::WriteFile;
-
-std::string CrLf(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return out;
-}
+using testenv::Contains;
+using testenv::FilesBelow;
+using testenv::ReadFile;
+using testenv::WriteFile;
 
 // A summary record of a group that was exported.
 std::string Record(const std::string& object, const std::string& msm, const std::string& gr2, int mde,
@@ -83,11 +74,9 @@ class MsmExportEndToEnd : public testing::Test {
  protected:
   MsmExportEndToEnd() : roots_("", "", mirror_) {
     referenceFolder() = temp_.path() + "refs";
-    WriteFile(referenceFolder() + "\\warrior_m_old.msm", CrLf(kOldWarrior));
+    WriteFile(referenceFolder() + "\\warrior_m_old.msm", testenv::WithLineEnd(kOldWarrior, "\r\n"));
     // The runtime is built beside the command-line tool.
-    const std::string cli = platform::ToInternalPath(VINTREL_CLI_PATH);
-    GrannyAnalyzer::Initialize(cli.substr(0, cli.rfind('\\') + 1) +
-                               platform::SharedLibraryFileName("granny2"));
+    GrannyAnalyzer::Initialize(testenv::BuiltRuntimePath());
     RegisterTaskDriver(TaskMsm, [] { RunMsmTask(referenceFolder()); });
     GetPipelineState().selectedTask.store(TaskMsm);
   }
@@ -110,7 +99,7 @@ class MsmExportEndToEnd : public testing::Test {
   }
 
   void WriteFullClient() {
-    ClientFile("data\\msm\\warrior_m.msm", CrLf(kWarrior));
+    ClientFile("data\\msm\\warrior_m.msm", testenv::WithLineEnd(kWarrior, "\r\n"));
     ClientFile("backup\\Warrior_M.msm", kWarriorBackup);
     ClientFile("data\\msm\\sura_m.msm", kHostileSura);
     for (const char* model : {"body_05", "hair\\hair_02", "hair\\hair_09"}) {
@@ -141,8 +130,8 @@ class MsmExportEndToEnd : public testing::Test {
       std::lock_guard<std::mutex> lock(windowMutex);
       run.window.push_back(entry.text);
     });
-    SetPathText(ClientPathText(), client_.c_str());
-    SetPathText(OutputPathText(), output_.c_str());
+    SetClientPathText(client_);
+    SetOutputPathText(output_);
     std::atomic<bool> finished{false};
     std::thread worker([&] {
       RunPipeline();

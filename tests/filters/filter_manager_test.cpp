@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "readers/reader_test_files.hpp"
-#include "support/debug_log_capture.hpp"
+#include "support/test_environment.hpp"
 
 namespace {
 
@@ -27,8 +26,8 @@ std::string Load(FilterManager& filter, const std::string& folder) {
 }  // namespace
 
 TEST(FilterManager, MissingFolderOrAFileInItsPlaceSkipsNothing) {
-  testing_support::ScopedTempFolder exe;
-  for (const std::string& folder : {exe / "absent", readertest::Write(exe / "standard_filters", "a file")}) {
+  testenv::ScopedTempDir exe;
+  for (const std::string& folder : {exe / "absent", testenv::WriteFile(exe / "standard_filters", "a file")}) {
     FilterManager filter;
     filter.oldModelNames.insert("stale.gr2");  // a failed load must not keep what an earlier one found
     const std::string console = Load(filter, folder);
@@ -40,15 +39,15 @@ TEST(FilterManager, MissingFolderOrAFileInItsPlaceSkipsNothing) {
 
 TEST(FilterManager, ReadsTheFoldersOldScriptsAndSkipsByModelFileNameThenBySlot) {
   FilterManager filter;
-  testing_support::ScopedTempFolder filters;
-  readertest::Write(
+  testenv::ScopedTempDir filters;
+  testenv::WriteFile(
       filters / "Warrior_M_OLD.MSM",
       "BaseModelFileName \"d:/pc/Warrior_Novice.gr2\"\r\nGroup ShapeData\r\n{\r\n\tPathName \"d:/pc/\"\r\n"
       "\tGroup ShapeData01\r\n\t{\r\n\t\tModel \"Assassin_Novice.gr2\"\r\n\t}\r\n"
       "\tGroup ShapeData02\r\n\t{\r\n\t\tModel \"body/\"\r\n\t}\r\n}\r\n");
-  readertest::Write(filters / "bold.msm", "Group HairData04 {\nModel \"bold_hair.gr2\"\n}\n");
-  readertest::Write(filters / "warrior_m.msm", "Group HairData05 {\nModel \"current.gr2\"\n}\n");
-  readertest::Write(filters / "sub\\deep_old.msm", "Group HairData06 {\nModel \"deep.gr2\"\n}\n");
+  testenv::WriteFile(filters / "bold.msm", "Group HairData04 {\nModel \"bold_hair.gr2\"\n}\n");
+  testenv::WriteFile(filters / "warrior_m.msm", "Group HairData05 {\nModel \"current.gr2\"\n}\n");
+  testenv::WriteFile(filters / "sub\\deep_old.msm", "Group HairData06 {\nModel \"deep.gr2\"\n}\n");
   platform::CreateFolderWithParents(filters / "folder_old.msm");
   const std::string console = Load(filter, filters.path());
   EXPECT_EQ(filter.oldModelNames,

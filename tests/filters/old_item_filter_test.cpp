@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "readers/reader_test_files.hpp"
+#include "support/test_environment.hpp"
 
 TEST(OldItemFilter, ReadsOnlyTheOldItemListInAnyCaseAndItsCategories) {
   OldItemFilter filter;
-  testing_support::ScopedTempFolder filters;
-  readertest::Write(filters / "Item_List_Old.txt",
-                    "10\tWEAPON\ticon/10.tga\td:/ymir work/10.gr2\r\n11200\tARMOR\ticon/11200.tga\r\n"
-                    "27001\tETC\ticon/27001.tga\r\n");  // not an exported category
-  readertest::Write(filters / "item_list.txt", "20\tWEAPON\ticon/20.tga\td:/ymir work/20.gr2\r\n");
-  readertest::Write(filters / "sub\\item_list_old.txt", "30\tWEAPON\ticon/30.tga\tx.gr2\r\n");
+  testenv::ScopedTempDir filters;
+  testenv::WriteFile(filters / "Item_List_Old.txt",
+                     "10\tWEAPON\ticon/10.tga\td:/ymir work/10.gr2\r\n11200\tARMOR\ticon/11200.tga\r\n"
+                     "27001\tETC\ticon/27001.tga\r\n");  // not an exported category
+  testenv::WriteFile(filters / "item_list.txt", "20\tWEAPON\ticon/20.tga\td:/ymir work/20.gr2\r\n");
+  testenv::WriteFile(filters / "sub\\item_list_old.txt", "30\tWEAPON\ticon/30.tga\tx.gr2\r\n");
   testing::internal::CaptureStdout();
   filter.LoadOldItems(filters.path());
   const std::string console = testing::internal::GetCapturedStdout();

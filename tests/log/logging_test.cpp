@@ -6,14 +6,11 @@
 #include <system_error>
 #include <thread>
 #include <typeinfo>
-#include <vector>
 
 #include "log/console.hpp"
 #include "log/debug_log.hpp"
 #include "log/gui_log.hpp"
-#include "platform/platform.hpp"
 #include "support/client_paths.hpp"
-#include "support/debug_log_capture.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
@@ -24,8 +21,7 @@ TEST(DebugLog, WritesToThePerUserFolderInCtimeFormWithCrLf) {
   EXPECT_EQ(ToLowerCopy(DebugLogPath()), ToLowerCopy(testenv::UserDataFolder() + "debug.log"));
   LogLine("[STEP] format first\nsecond");
   StopLogWriter();
-  std::string contents;
-  ASSERT_TRUE(platform::ReadWholeFile(DebugLogPath(), contents));
+  const std::string contents = testenv::ReadFile(DebugLogPath());
   const std::size_t at = contents.rfind("[STEP] format first");
   ASSERT_NE(at, std::string::npos);
   const std::string record = contents.substr(contents.rfind('\n', at) + 1);
@@ -114,6 +110,7 @@ TEST(GuiLogTest, KeepsTheNewestFiveHundred) {
 
 TEST(ConsoleText, ControlBytesFromDataShowEscapedOnATerminal) {
   // An escape sequence or NUL in a group name must not reach the terminal as a control byte.
-  EXPECT_EQ(TerminalSafeText(std::string("a\x1b[2Jb\0c\td\x7f\r\n", 13)), "a\\x1B[2Jb\\x00c\td\\x7F\\x0D\\x0A");
+  EXPECT_EQ(TerminalSafeText(std::string("a\x1b[2Jb\0c\td\x7f\r\n", 13)),
+            "a\\x1B[2Jb\\x00c\td\\x7F\\x0D\\x0A");
   EXPECT_EQ(TerminalSafeText("h\xe4user \xb0\xa1"), "h\xe4user \xb0\xa1");
 }

@@ -2,21 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
-#include "exporters/export_test_helpers.hpp"
 #include "filters/filter_manager.hpp"
 #include "filters/reference_folder.hpp"
 #include "pipeline/pipeline_runner.hpp"
-#include "platform/platform.hpp"
 #include "support/client_paths.hpp"
 #include "support/granny_analyzer.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
 
-using exporttest::ReadFile;
-using exporttest::WriteFile;
+using testenv::ReadFile;
+using testenv::WriteFile;
 
 // A table like the executables' one, short: the runtime, two lists (one binary) and an empty entry.
 class EmbeddedFiles : public testing::Test {
@@ -52,7 +48,7 @@ TEST_F(EmbeddedFiles, StartReplacesACutRuntimeAndEmptyListsButKeepsEditedLists) 
   EXPECT_FALSE(places.inUserFolder);
   EXPECT_EQ(ReadFile(lists_ + "npclist_old.txt"), npc_);
   EXPECT_EQ(ReadFile(lists_ + ReferenceListFileName(210)), "edited by the user");
-  EXPECT_EQ(exporttest::FilesBelow(app_).size(), 3u);  // no temporary file stays behind
+  EXPECT_EQ(testenv::FilesBelow(app_).size(), 3u);  // no temporary file stays behind
 }
 
 TEST_F(EmbeddedFiles, AWriteThatRunsOutOfSpaceLeavesNoCutFileUnderTheFinalName) {
@@ -64,7 +60,7 @@ TEST_F(EmbeddedFiles, AWriteThatRunsOutOfSpaceLeavesNoCutFileUnderTheFinalName) 
   const std::string runtime = WriteFile(app_ + "\\" + GrannyRuntimeFileName(), "an older runtime");
   EXPECT_FALSE(ExtractResourceToFile(kResourceGrannyRuntime, runtime, fullDisk));
   EXPECT_EQ(ReadFile(runtime), "an older runtime");
-  EXPECT_EQ(exporttest::FilesBelow(app_).size(), 1u);
+  EXPECT_EQ(testenv::FilesBelow(app_).size(), 1u);
 }
 
 #ifdef VINTREL_CLI_PATH
@@ -72,9 +68,7 @@ TEST_F(EmbeddedFiles, AWriteThatRunsOutOfSpaceLeavesNoCutFileUnderTheFinalName) 
 // its path, which stops even root). The real runtime and an old list show that what start-up puts in
 // the per-user folder is what gets used.
 TEST_F(EmbeddedFiles, ReadOnlyProgramFolderFallsBackToTheUserFolderForWritingAndReading) {
-  const std::string cli = platform::ToInternalPath(VINTREL_CLI_PATH);
-  const std::string runtime =
-      ReadFile(cli.substr(0, cli.rfind('\\') + 1) + platform::SharedLibraryFileName("granny2"));
+  const std::string runtime = ReadFile(testenv::BuiltRuntimePath());
   const std::string oldList = "Group ShapeData01\n{\n\tModel \"old_body.gr2\"\n}\n";
   const EmbeddedResource real[] = {{kResourceGrannyRuntime, "granny2", Bytes(runtime), runtime.size()},
                                    {210, ReferenceListFileName(210), Bytes(oldList), oldList.size()}};

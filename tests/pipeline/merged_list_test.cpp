@@ -2,18 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "readers/reader_test_files.hpp"
+#include "support/test_environment.hpp"
 
 TEST(MergedList, DistinctLinesInOrderOfFirstAppearanceInANamedTempFile) {
-  testing_support::ScopedTempFolder client;
-  const std::vector<std::string> paths{readertest::Write(client / "a.txt", "1 A\r\n2 B\r\n"),
+  testenv::ScopedTempDir client;
+  const std::vector<std::string> paths{testenv::WriteFile(client / "a.txt", "1 A\r\n2 B\r\n"),
                                        client / "missing.txt",
-                                       readertest::Write(client / "b.txt", "2 B\n\n3 C\r\n\xe9t\xe9\r5 E"),
-                                       readertest::Write(client / "c.txt", "1 A\n4 D \n4 D\n3 c\n")};
+                                       testenv::WriteFile(client / "b.txt", "2 B\n\n3 C\r\n\xe9t\xe9\r5 E"),
+                                       testenv::WriteFile(client / "c.txt", "1 A\n4 D \n4 D\n3 c\n")};
   const std::string merged = CreateMergedList(paths, "item_list.txt (3x)");
   const std::string again = CreateMergedList(paths, "item_list.txt (3x)");
-  EXPECT_EQ(testing_support::ReadTextFile(merged),
-            "1 A\r\n2 B\r\n3 C\r\n\xe9t\xe9\r\n5 E\r\n4 D \r\n4 D\r\n3 c\r\n");
+  EXPECT_EQ(testenv::ReadFile(merged), "1 A\r\n2 B\r\n3 C\r\n\xe9t\xe9\r\n5 E\r\n4 D \r\n4 D\r\n3 c\r\n");
   EXPECT_NE(merged, again);  // calls in quick succession get files of their own
   const std::string stem = platform::TempFolder() + "Vintrel_merged_item_list.txt__3x__";
   ASSERT_GT(merged.size(), stem.size() + 4);
@@ -26,11 +25,11 @@ TEST(MergedList, DistinctLinesInOrderOfFirstAppearanceInANamedTempFile) {
 }
 
 TEST(MergedList, NothingToMergeCreatesNoFile) {
-  testing_support::ScopedTempFolder client;
+  testenv::ScopedTempDir client;
   const std::string label = "empty";
   EXPECT_EQ(CreateMergedList({}, label), "");
-  EXPECT_EQ(CreateMergedList({readertest::Write(client / "blank.txt", "\r\n\n\r"),
-                              readertest::Write(client / "empty.txt", ""), client / "missing.txt"},
+  EXPECT_EQ(CreateMergedList({testenv::WriteFile(client / "blank.txt", "\r\n\n\r"),
+                              testenv::WriteFile(client / "empty.txt", ""), client / "missing.txt"},
                              label),
             "");
 }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <future>
@@ -13,7 +12,7 @@
 
 #include "log/gui_log.hpp"
 #include "pipeline/pipeline_state.hpp"
-#include "platform/platform.hpp"
+#include "pipeline/task_table.hpp"
 #include "support/client_paths.hpp"
 #include "support/test_environment.hpp"
 
@@ -30,12 +29,13 @@ class PipelineRunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     savedRoots_ = GetPathSettings();
+    GetPathSettings().mirrorRoot.clear();  // no mirror-drive line on Windows
     for (int kind = 0; kind < 4; ++kind) savedDrivers_[kind] = GetTaskDriver(kind);
     for (int kind = 0; kind < 4; ++kind) RegisterTaskDriver(kind, nullptr);
     driverCalls = 0;
     GetPipelineState().stopRequested = false;
-    SetPathText(ClientPathText(), Slashed(temp_.path() + "Client").c_str());
-    SetPathText(OutputPathText(), Slashed(temp_.path() + "out//").c_str());
+    SetClientPathText(Slashed(temp_.path() + "Client"));
+    SetOutputPathText(Slashed(temp_.path() + "out//"));
     platform::CreateSingleFolder(temp_.path() + "Client");
     SetGuiLogListener([](const GuiLogEntry& entry) {
       std::lock_guard<std::mutex> lock(heardMutex);
@@ -117,8 +117,8 @@ TEST_F(PipelineRunnerTest, UnusableRootsEndTheRunAsAnErrorBeforeAnyTask) {
        "ERROR: Cannot create output folder: " + blocker + "\\sub/2"},
   };
   for (const auto& c : cases) {
-    SetPathText(ClientPathText(), c.client.c_str());
-    SetPathText(OutputPathText(), c.output.c_str());
+    SetClientPathText(c.client);
+    SetOutputPathText(c.output);
     Run(TaskMsm);
     EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", c.error}));
   }

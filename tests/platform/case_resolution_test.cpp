@@ -3,10 +3,8 @@
 
 #include <atomic>
 #include <thread>
-#include <vector>
 
-#include "platform/platform.hpp"
-#include "platform/temp_folder.hpp"
+#include "support/test_environment.hpp"
 
 #ifndef _WIN32
 #include <chrono>
@@ -17,38 +15,21 @@
 
 namespace {
 
-using testing_support::ReadTextFile;
-using testing_support::ScopedTempFolder;
-using testing_support::WriteTextFile;
-
-std::vector<std::string> NamesIn(const std::string& folder) {
-  std::vector<platform::DirEntry> entries;
-  std::vector<std::string> names;
-  if (!platform::ListDirectory(folder, entries)) return {"<cannot list>"};
-  for (const auto& entry : entries) names.push_back(entry.name);
-  return names;
-}
-
-bool IsFile(const std::string& path) {
-  const std::uint32_t attributes = platform::GetFileAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) == 0;
-}
-
-bool IsFolder(const std::string& path) {
-  const std::uint32_t attributes = platform::GetFileAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
-}
+using testenv::IsFile;
+using testenv::IsFolder;
+using testenv::NamesIn;
+using testenv::ReadFile;
+using testenv::WriteFile;
 
 TEST(PlatformCaseResolution, MixedCaseDataPathsAreFoundForReadsAndExistenceTests) {
-  ScopedTempFolder temp;
-  ASSERT_TRUE(temp.created());
+  testenv::ScopedTempDir temp;
   ASSERT_EQ(platform::CreateFolderWithParents(temp / "Monster\\Boss"), platform::CreateFolderResult::Created);
-  ASSERT_TRUE(WriteTextFile(temp / "Monster\\Boss\\Boss.GR2", "model"));
+  WriteFile(temp / "Monster\\Boss\\Boss.GR2", "model");
 
   const std::string asTheDataSpellsIt = temp / "monster\\BOSS\\boss.gr2";
   EXPECT_TRUE(IsFile(asTheDataSpellsIt));
   EXPECT_TRUE(IsFolder(temp / "MONSTER\\boss"));
-  EXPECT_EQ(ReadTextFile(asTheDataSpellsIt), "model");
+  EXPECT_EQ(ReadFile(asTheDataSpellsIt), "model");
   EXPECT_TRUE(platform::File::OpenForRead(temp / "monster/boss/BOSS.gr2").IsOpen());
   // A listing reached through another spelling shows the names as the disk holds them.
   EXPECT_EQ(NamesIn(temp / "MONSTER\\boss"), std::vector<std::string>{"Boss.GR2"});
@@ -66,7 +47,7 @@ void WriteNative(const std::filesystem::path& path, const std::string& text) {
 }
 
 TEST(PlatformCaseResolution, NamesDifferingOnlyInCaseResolveToTheFirstInByteOrder) {
-  ScopedTempFolder temp;
+  testenv::ScopedTempDir temp;
   const std::filesystem::path root = *platform::ToNativePath(temp.path());
   WriteNative(root / "item.txt", "lower");
   WriteNative(root / "Item.txt", "capital");
@@ -75,24 +56,24 @@ TEST(PlatformCaseResolution, NamesDifferingOnlyInCaseResolveToTheFirstInByteOrde
   WriteNative(root / "Maps" / "a.txt", "from Maps");
 
   // The exact spelling always wins.
-  EXPECT_EQ(ReadTextFile(temp / "item.txt"), "lower");
-  EXPECT_EQ(ReadTextFile(temp / "Item.txt"), "capital");
+  EXPECT_EQ(ReadFile(temp / "item.txt"), "lower");
+  EXPECT_EQ(ReadFile(temp / "Item.txt"), "capital");
   // Otherwise the first in byte order: "ITEM.txt" < "Item.txt" < "item.txt"; the same every time.
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(ReadTextFile(temp / "iTEM.TXT"), "upper");
-    EXPECT_EQ(ReadTextFile(temp / "MAPS\\A.TXT"), "from Maps");
+    EXPECT_EQ(ReadFile(temp / "iTEM.TXT"), "upper");
+    EXPECT_EQ(ReadFile(temp / "MAPS\\A.TXT"), "from Maps");
   }
   EXPECT_EQ(NamesIn(temp.path()),
             (std::vector<std::string>{"ITEM.txt", "Item.txt", "item.txt", "Maps", "maps"}));
   // A write spelled another way goes to the same file a read would find.
-  ASSERT_TRUE(WriteTextFile(temp / "item.TXT", "rewritten"));
-  EXPECT_EQ(ReadTextFile(temp / "ITEM.txt"), "rewritten");
-  EXPECT_EQ(ReadTextFile(temp / "item.txt"), "lower");
+  WriteFile(temp / "item.TXT", "rewritten");
+  EXPECT_EQ(ReadFile(temp / "ITEM.txt"), "rewritten");
+  EXPECT_EQ(ReadFile(temp / "item.txt"), "lower");
 }
 
 TEST(PlatformCaseResolution, OtherDrivesFailAtOnceAndCreateNothing) {
-  ScopedTempFolder temp;
-  ASSERT_TRUE(WriteTextFile(temp / "source.txt", "data"));
+  testenv::ScopedTempDir temp;
+  WriteFile(temp / "source.txt", "data");
   const auto before = NamesIn(platform::CurrentFolder());
 
   EXPECT_EQ(platform::CreateFolderWithParents("D:\\ymir work\\item"), platform::CreateFolderResult::Failed);
@@ -108,7 +89,7 @@ TEST(PlatformCaseResolution, OtherDrivesFailAtOnceAndCreateNothing) {
   std::string contents;
   EXPECT_FALSE(platform::ReadWholeFile("D:\\ymir work\\a.dds", contents));
 
-  EXPECT_EQ(ReadTextFile(temp / "source.txt"), "data");
+  EXPECT_EQ(ReadFile(temp / "source.txt"), "data");
   EXPECT_EQ(NamesIn(temp.path()), std::vector<std::string>{"source.txt"});
   EXPECT_EQ(NamesIn(platform::CurrentFolder()), before);
   for (const char* stray : {"D:", "d:", "C:", "c:"}) {
@@ -118,7 +99,7 @@ TEST(PlatformCaseResolution, OtherDrivesFailAtOnceAndCreateNothing) {
 }
 
 TEST(PlatformCaseResolution, FilesTheLayerCreatesAreFoundAfterTheirFolderWasLookedUp) {
-  ScopedTempFolder temp;
+  testenv::ScopedTempDir temp;
   ASSERT_EQ(platform::CreateFolderWithParents(temp / "Cached"), platform::CreateFolderResult::Created);
   const std::filesystem::path folder = *platform::ToNativePath(temp / "Cached");
   // An old folder's listing is kept between lookups.
@@ -126,7 +107,7 @@ TEST(PlatformCaseResolution, FilesTheLayerCreatesAreFoundAfterTheirFolderWasLook
   std::filesystem::last_write_time(folder, settled);
   EXPECT_FALSE(IsFile(temp / "cached\\NEW.TXT"));
 
-  ASSERT_TRUE(WriteTextFile(temp / "Cached\\new.txt", "fresh"));
+  WriteFile(temp / "Cached\\new.txt", "fresh");
   ASSERT_EQ(platform::CreateFolderWithParents(temp / "Cached\\sub"), platform::CreateFolderResult::Created);
   // Same folder time as when it was listed: only the layer's own note can tell the listing is stale.
   std::filesystem::last_write_time(folder, settled);
@@ -141,13 +122,13 @@ TEST(PlatformCaseResolution, FilesTheLayerCreatesAreFoundAfterTheirFolderWasLook
 
   // Changes made outside the layer show through the folder's changed time.
   WriteNative(folder / "Outside.txt", "native");
-  EXPECT_EQ(ReadTextFile(temp / "CACHED\\OUTSIDE.TXT"), "native");
+  EXPECT_EQ(ReadFile(temp / "CACHED\\OUTSIDE.TXT"), "native");
 }
 
 TEST(PlatformCaseResolution, FillingAFolderReadsListingsInProportionToItsNamesNotTheirSquare) {
   // Every new group folder misses its exact spelling in the task folder; listing that folder again
   // for each one made an export of N groups cost N * N.
-  ScopedTempFolder temp;
+  testenv::ScopedTempDir temp;
   const std::string out = temp / "Out";
   ASSERT_EQ(platform::CreateFolderWithParents(out), platform::CreateFolderResult::Created);
   constexpr int kGroups = 300;
@@ -155,7 +136,7 @@ TEST(PlatformCaseResolution, FillingAFolderReadsListingsInProportionToItsNamesNo
   for (int i = 0; i < kGroups; ++i) {
     const std::string group = out + "\\Group" + std::to_string(i);
     ASSERT_EQ(platform::CreateFolderWithParents(group + "\\hair"), platform::CreateFolderResult::Created);
-    ASSERT_TRUE(WriteTextFile(group + "\\snippet.tmp", "x"));
+    WriteFile(group + "\\snippet.tmp", "x");
     ASSERT_TRUE(platform::MoveFileReplace(group + "\\snippet.tmp", group + "\\Snippet.txt"));
     // What the layer has just made or renamed is found at once, in any spelling.
     ASSERT_TRUE(IsFile(out + "\\GROUP" + std::to_string(i) + "\\SNIPPET.TXT")) << i;
@@ -168,11 +149,11 @@ TEST(PlatformCaseResolution, FillingAFolderReadsListingsInProportionToItsNamesNo
   WriteNative(native / "Outside.txt", "native");
   std::filesystem::last_write_time(native,
                                    std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
-  EXPECT_EQ(ReadTextFile(out + "\\OUTSIDE.TXT"), "native");
+  EXPECT_EQ(ReadFile(out + "\\OUTSIDE.TXT"), "native");
 }
 
 TEST(PlatformCaseResolution, Windows1252DataBytesFindTheirUtf8NamesOnDisk) {
-  ScopedTempFolder temp;
+  testenv::ScopedTempDir temp;
   const std::filesystem::path root = *platform::ToNativePath(temp.path());
   WriteNative(root / "H\xc3\xa4user a" / "x.dds", "utf-8 folder");
   WriteNative(root / "\xe2\x82\xac.dds", "euro");
@@ -180,10 +161,10 @@ TEST(PlatformCaseResolution, Windows1252DataBytesFindTheirUtf8NamesOnDisk) {
   WriteNative(root / "gro\xdf.dds", "raw");
   WriteNative(root / "gro\xc3\x9f.dds", "utf-8");
 
-  EXPECT_EQ(ReadTextFile(temp / "h\xe4user a\\X.DDS"), "utf-8 folder");
-  EXPECT_EQ(ReadTextFile(temp / "\x80.dds"), "euro");  // 0x80..0x9F are not Latin-1
-  EXPECT_EQ(ReadTextFile(temp / "gro\xdf.dds"), "raw");
-  EXPECT_EQ(ReadTextFile(temp / "GRO\xc3\x9f.DDS"), "utf-8");
+  EXPECT_EQ(ReadFile(temp / "h\xe4user a\\X.DDS"), "utf-8 folder");
+  EXPECT_EQ(ReadFile(temp / "\x80.dds"), "euro");  // 0x80..0x9F are not Latin-1
+  EXPECT_EQ(ReadFile(temp / "gro\xdf.dds"), "raw");
+  EXPECT_EQ(ReadFile(temp / "GRO\xc3\x9f.DDS"), "utf-8");
   EXPECT_TRUE(IsFolder(temp / "H\xe4USER A"));
   EXPECT_EQ(NamesIn(temp / "h\xe4user a"), std::vector<std::string>{"x.dds"});
 }

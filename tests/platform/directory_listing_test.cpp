@@ -1,28 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
-#include "platform/platform.hpp"
-#include "platform/temp_folder.hpp"
+#include "support/test_environment.hpp"
 
 namespace {
 
-using testing_support::ScopedTempFolder;
-using testing_support::WriteTextFile;
-
-std::vector<std::string> Names(const std::string& folder, const std::string& pattern = "*") {
-  std::vector<platform::DirEntry> entries;
-  std::vector<std::string> names;
-  if (!platform::ListDirectory(folder, entries, pattern)) return {"<cannot list>"};
-  for (const auto& entry : entries) names.push_back(entry.name);
-  return names;
-}
-
 TEST(PlatformListing, EntriesComeInNtfsOrderWithKindAndSize) {
-  ScopedTempFolder temp;
-  for (const char* name : {"b.txt", "_x", "a_b", "9", "A.txt", "10", "ab"}) {
-    ASSERT_TRUE(WriteTextFile(temp / name, name));
-  }
+  testenv::ScopedTempDir temp;
+  for (const char* name : {"b.txt", "_x", "a_b", "9", "A.txt", "10", "ab"})
+    testenv::WriteFile(temp / name, name);
   ASSERT_TRUE(platform::CreateSingleFolder(temp / "C"));
 
   // Letters fold to upper case, so '_' (after 'Z') sorts after every letter, '.' before them.
@@ -36,7 +21,7 @@ TEST(PlatformListing, EntriesComeInNtfsOrderWithKindAndSize) {
   }
   EXPECT_EQ(entries[5].size, 5u);
   // The same order whether the folder is named with or without a trailing separator.
-  EXPECT_EQ(Names(temp.path() + "\\"), expected);
+  EXPECT_EQ(testenv::NamesIn(temp.path().substr(0, temp.path().size() - 1)), expected);
 }
 
 }  // namespace

@@ -1,51 +1,31 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <string>
-#include <thread>
 
-#include "platform/platform.hpp"
-#include "platform/temp_folder.hpp"
+#include "support/test_environment.hpp"
 
 namespace {
 
-using testing_support::ScopedTempFolder;
-
-// Puts the variables back as they were when the test ends.
-class SavedEnvironment {
- public:
-  explicit SavedEnvironment(std::vector<std::string> names) : names_(std::move(names)) {
-    for (const auto& name : names_) values_.push_back(platform::GetEnvironmentVariable(name));
+// Puts a variable back as it was when the test ends.
+struct SavedVariable {
+  std::string name;
+  std::optional<std::string> value = platform::GetEnvironmentVariable(name);
+  ~SavedVariable() {
+    value ? platform::SetEnvironmentVariable(name, *value) : platform::UnsetEnvironmentVariable(name);
   }
-  ~SavedEnvironment() {
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-      if (values_[i]) {
-        platform::SetEnvironmentVariable(names_[i], *values_[i]);
-      } else {
-        platform::UnsetEnvironmentVariable(names_[i]);
-      }
-    }
-  }
-
- private:
-  std::vector<std::string> names_;
-  std::vector<std::optional<std::string>> values_;
 };
 
-bool IsFolder(const std::string& path) {
-  const std::uint32_t attributes = platform::GetFileAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
-}
+using testenv::IsFolder;
 
 TEST(PlatformProcess, UserDataFolderFollowsTheEnvironmentAndIsCreated) {
-  ScopedTempFolder temp;
+  testenv::ScopedTempDir temp;
 #ifdef _WIN32
-  SavedEnvironment saved({"LOCALAPPDATA"});
+  const SavedVariable saved{"LOCALAPPDATA"};
   ASSERT_TRUE(platform::SetEnvironmentVariable("LOCALAPPDATA", temp / "local"));
   EXPECT_EQ(platform::UserDataFolder(), temp / "local\\Vintrel\\");
   EXPECT_TRUE(IsFolder(temp / "local\\Vintrel"));
 #else
-  SavedEnvironment saved({"XDG_STATE_HOME", "HOME"});
+  const SavedVariable savedState{"XDG_STATE_HOME"}, savedHome{"HOME"};
   ASSERT_TRUE(
       platform::SetEnvironmentVariable("XDG_STATE_HOME", *platform::ToNativePath(temp / "state") + "/"));
   EXPECT_EQ(platform::UserDataFolder(), temp / "state\\Vintrel\\");
@@ -60,7 +40,7 @@ TEST(PlatformProcess, UserDataFolderFollowsTheEnvironmentAndIsCreated) {
   EXPECT_TRUE(IsFolder(temp / "home\\.local\\state\\Vintrel"));
 
   // A place that cannot be created gives an empty answer, not a path that does not exist.
-  ASSERT_TRUE(testing_support::WriteTextFile(temp / "blocker", "file"));
+  testenv::WriteFile(temp / "blocker", "file");
   ASSERT_TRUE(platform::SetEnvironmentVariable("XDG_STATE_HOME", *platform::ToNativePath(temp / "blocker")));
   EXPECT_EQ(platform::UserDataFolder(), "");
 #endif

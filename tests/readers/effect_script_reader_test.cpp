@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pipeline/pipeline_state.hpp"
-#include "readers/reader_test_files.hpp"
+#include "support/test_environment.hpp"
 
 using Names = std::vector<std::string>;
 
@@ -16,7 +16,7 @@ static const char kGlowScript[] =
 
 TEST(EffectScriptReader, MeshSetAndTextureListWithAnyLineEnd) {
   for (const std::string end : {"\n", "\r\n", "\r"}) {
-    const MseRecord record = ParseMseText(readertest::WithLineEnd(kGlowScript, end), "sword.mse");
+    const MseRecord record = ParseMseText(testenv::WithLineEnd(kGlowScript, end), "sword.mse");
     EXPECT_TRUE(record.ok);
     EXPECT_EQ(record.meshFiles, (Names{"d:\\fx\\a.mde", "d:\\fx\\b.mde"}));
     EXPECT_EQ(record.textureFiles,
@@ -34,9 +34,9 @@ TEST(EffectScriptReader, KeepsTheFirstThousandDistinctTextures) {
 }
 
 TEST(EffectScriptReader, ReadsFilesAndNamesTheOneItCannotOpen) {
-  testing_support::ScopedTempFolder folder;
-  EXPECT_EQ(ParseMse(readertest::Write(folder / "sword.mse", kGlowScript)).textureFiles.size(), 4u);
-  const MseRecord missing = ParseMse(folder.path() + "\\fx/gone.mse");
+  testenv::ScopedTempDir folder;
+  EXPECT_EQ(ParseMse(testenv::WriteFile(folder / "sword.mse", kGlowScript)).textureFiles.size(), 4u);
+  const MseRecord missing = ParseMse(folder.path() + "fx/gone.mse");
   EXPECT_EQ(missing.error, "Impossibile aprire file MSE: " + folder / "fx\\gone.mse");
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "readers/reader_test_files.hpp"
+#include "support/test_environment.hpp"
 
 static std::vector<std::int32_t> Vnums(const std::vector<ItemEntry>& items) {
   std::vector<std::int32_t> vnums;
@@ -43,7 +43,7 @@ TEST(ItemListReader, CommentsAnyLineEndAndBytesOfOtherCodePages) {
       "   // a commented line\n\n  \t \n30\tWEAPON\ticon/w // not a comment.tga\tm30\n"
       "31\tARMOR\ticon/caf\xe9.tga\td:/ymir work/\xb0\xcb/31.gr2\n";
   for (const std::string end : {"\n", "\r\n", "\r"}) {
-    const auto items = ParseItemListText(readertest::WithLineEnd(lf, end));
+    const auto items = ParseItemListText(testenv::WithLineEnd(lf, end));
     ASSERT_EQ(Vnums(items), (std::vector<std::int32_t>{30, 31})) << end.size();
     EXPECT_EQ(items[0].iconPath, "icon\\w \\\\ not a comment.tga");
     EXPECT_EQ(items[1].rawLine, "31\tARMOR\ticon/caf\xe9.tga\td:/ymir work/\xb0\xcb/31.gr2");
@@ -52,11 +52,11 @@ TEST(ItemListReader, CommentsAnyLineEndAndBytesOfOtherCodePages) {
 }
 
 TEST(ItemListReader, FindsListsAtAnyDepthAndReadsThem) {
-  testing_support::ScopedTempFolder client;
-  const std::string root = client.path() + "\\";
-  readertest::Write(client / "data\\item_list.txt\\inner.txt", "");  // a folder with the name
+  testenv::ScopedTempDir client;
+  const std::string root = client.path();
+  testenv::WriteFile(client / "data\\item_list.txt\\inner.txt", "");  // a folder with the name
   for (const char* name : {"Item_List.txt", "locale\\de\\ITEM_LIST.TXT", "locale\\item_list.txt.bak"}) {
-    readertest::Write(client / name, "41\tWEAPON\ti\tm\n");
+    testenv::WriteFile(client / name, "41\tWEAPON\ti\tm\n");
   }
   // The root list is found by a probe and by the walk, each with its own spelling.
   const auto lists = FindItemLists(root);

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-#include "readers/reader_test_files.hpp"
+#include "support/test_environment.hpp"
 
 namespace {
 
@@ -28,7 +25,7 @@ const char kHairScript[] =
 
 TEST(MsmParser, RealisticScriptReadsTheSameWithCrLfLfOrCrCrLf) {
   for (const std::string end : {"\n", "\r\n", "\r\r\n"}) {
-    const auto records = MsmParser::Parse(readertest::WithLineEnd(kHairScript, end), "s.msm");
+    const auto records = MsmParser::Parse(testenv::WithLineEnd(kHairScript, end), "s.msm");
     EXPECT_EQ(Summary(records),
               "BaseModel=d:\\ymir work\\pc2\\assassin\\base.gr2|HairData01=d:\\ymir Work\\pc2\\hair\\h1.gr2|"
               "HairData07=d:\\ymir Work\\pc2\\h7.gr2|HairData123=d:\\ymir Work\\pc2\\h123.gr2|");

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "readers/reader_test_files.hpp"
+#include "support/test_environment.hpp"
 
 // "id|variant|folder" of each entry.
 static std::vector<std::string> Summary(const std::vector<NpcEntry>& entries) {
@@ -28,10 +28,10 @@ TEST(NpcListReader, ColumnRulesCommentsAndEveryLineEnd) {
 }
 
 TEST(NpcListReader, FindsListsInWalkOrderAndReadsThem) {
-  testing_support::ScopedTempFolder client;
-  const std::string root = client.path() + "\\";
+  testenv::ScopedTempDir client;
+  const std::string root = client.path();
   for (const char* name : {"npclist.txt", "b\\NPCList.TXT", "a\\deep\\npclist.txt", "a\\npclist.txt.old"}) {
-    readertest::Write(client / name, "2\ttwo\n");
+    testenv::WriteFile(client / name, "2\ttwo\n");
   }
   // Folder entries where the listing meets them, the root file once.
   const auto lists = FindNpcLists(root);

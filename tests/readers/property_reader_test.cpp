@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "readers/reader_test_files.hpp"
+#include "support/test_environment.hpp"
 
 static const char kHouse[] =
     "YPRT\n1408123\npropertyname\t\t\"house_01\"\npropertytype   \"Building\"\n"
@@ -10,7 +10,7 @@ static const char kHouse[] =
 
 TEST(PropertyReader, BuildingFileReadsTheSameWithAnyLineEnd) {
   for (const std::string end : {"\n", "\r\n", "\r"}) {
-    const PrbRecord record = ParsePrbText(readertest::WithLineEnd(kHouse, end));
+    const PrbRecord record = ParsePrbText(testenv::WithLineEnd(kHouse, end));
     EXPECT_EQ(record.propertyName + "|" + record.propertyType, "house_01|Building");
     EXPECT_EQ(record.buildingFile, "d:\\ymir work\\zone\\house_01.gr2");
     EXPECT_TRUE(record.shadowFlag);
@@ -46,10 +46,10 @@ TEST(PropertyReader, EffectFileAndAMissingNameWithoutError) {
 }
 
 TEST(PropertyReader, ReadsFilesAndNamesTheOneItCannotOpen) {
-  testing_support::ScopedTempFolder folder;
-  const std::string house = readertest::Write(folder / "house.prb", readertest::WithLineEnd(kHouse, "\r\n"));
+  testenv::ScopedTempDir folder;
+  const std::string house = testenv::WriteFile(folder / "house.prb", testenv::WithLineEnd(kHouse, "\r\n"));
   const std::string fire =
-      readertest::Write(folder / "fire.pre", "YPRT\npropertyname \"fire\"\neffectfile a/b.mse\n");
+      testenv::WriteFile(folder / "fire.pre", "YPRT\npropertyname \"fire\"\neffectfile a/b.mse\n");
   EXPECT_EQ(ParsePrb(house).buildingFile + "|" + ParsePre(fire).effectFile,
             "d:\\ymir work\\zone\\house_01.gr2|a\\b.mse");
   EXPECT_EQ(ParsePrb(folder / "gone.prb").error, "Cannot open PRB: " + folder / "gone.prb");

@@ -9,9 +9,9 @@
 #include <random>
 #include <thread>
 
-#include "readers/reader_test_files.hpp"
 #include "support/client_file_index.hpp"
 #include "support/client_paths.hpp"
+#include "support/test_environment.hpp"
 
 static std::string PathOf(const ShiningTable& table, std::int32_t vnum) {
   const std::string* path = table.Find(vnum);
@@ -29,7 +29,7 @@ TEST(ShiningTable, CommentsBlankLinesAndLinesThatDoNotFitAreSkipped) {
   // Other code pages pass through; columns after the quoted path are not part of it.
   EXPECT_EQ(PathOf(table, 103), "d:\\ymir work\\caf\xe9 \xb0\xcb.mse");
   EXPECT_EQ(PathOf(table, 21), "spaced.mse");
-  EXPECT_TRUE(LoadShiningTable(testing_support::ScopedTempFolder() / "missing.txt").Empty());
+  EXPECT_TRUE(LoadShiningTable(testenv::ScopedTempDir() / "missing.txt").Empty());
 }
 
 TEST(ShiningTable, AnswersLikeTheNumberByNumberExpansion) {
@@ -75,26 +75,30 @@ TEST(ShiningTable, RangesAsWideAsInt32EndAtOnceAndStayExact) {
 
 // Runs in a fresh process, so that this is the first use of the process-wide table.
 static bool ConcurrentFirstCallsShareOneLoadedTable() {
-  testing_support::ScopedTempFolder client;
-  readertest::Write(client / "locale\\ShiningTable.txt", "# fx\n12010~12019\t\"d:/ymir work/sword.mse\"\n");
-  SetClientRoot(client.path() + "\\");
-  BuildClientFileIndex(client.path() + "\\");
+  testenv::ScopedTempDir client;
+  testenv::WriteFile(client / "locale\\ShiningTable.txt", "# fx\n12010~12019\t\"d:/ymir work/sword.mse\"\n");
+  SetClientRoot(client.path());
+  BuildClientFileIndex(client.path());
   std::atomic<bool> go{false};
   std::vector<const ShiningTable*> seen(8, nullptr);
   std::vector<std::thread> threads;
   for (auto& slot : seen)
     threads.emplace_back([&go, out = &slot] {
       while (!go) std::this_thread::yield();
-      *out = &GetShiningTable();
+      *out = GetShiningTable().get();
     });
   go = true;
   for (std::thread& thread : threads) thread.join();
   bool same = PathOf(*seen[0], 12012) == "d:\\ymir work\\sword.mse";
   for (const ShiningTable* table : seen) same = same && table == seen[0];
-  // Loaded once: a file that appears later is not read.
-  readertest::Write(client / "shiningtable.txt", "1\t\"late.mse\"\n");
-  BuildClientFileIndex(client.path() + "\\");
-  return same && GetShiningTable().Find(1) == nullptr && GetShiningTable().DistinctCount() == 10u;
+  // Loaded once per client: a file that appears later is not read, another client's is.
+  testenv::WriteFile(client / "shiningtable.txt", "1\t\"late.mse\"\n");
+  BuildClientFileIndex(client.path());
+  same = same && GetShiningTable()->Find(1) == nullptr && GetShiningTable()->DistinctCount() == 10u;
+  testenv::ScopedTempDir other;
+  testenv::WriteFile(other / "shiningtable.txt", "7\t\"other.mse\"\n");
+  BuildClientFileIndex(other.path());
+  return same && GetShiningTable()->DistinctCount() == 1u && GetShiningTable()->Find(7) != nullptr;
 }
 
 TEST(ShiningTableDeathTest, FirstCallsFromSeveralThreadsShareOneLoadedTable) {

@@ -4,20 +4,14 @@
 
 #include <array>
 #include <random>
-#include <set>
-#include <vector>
 
-#include "platform/platform.hpp"
 #include "support/plain_walk_index.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
 
-void Touch(const std::string& root, const std::string& relative) {
-  const std::string path = root + relative;
-  platform::CreateFolderWithParents(path.substr(0, path.find_last_of('\\')));
-  ASSERT_TRUE(platform::File::CreateForWrite(path).IsOpen()) << path;
-}
+// An empty file below `root`, with the folders on the way.
+void Touch(const std::string& root, const std::string& relative) { testenv::WriteFile(root + relative, ""); }
 
 class ClientFileIndexTest : public ::testing::Test {
  protected:

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <vector>
 
-#include "platform/platform.hpp"
 #include "support/test_environment.hpp"
 
 namespace {

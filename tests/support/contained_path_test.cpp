@@ -3,14 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
 #include "log/gui_log.hpp"
-#include "platform/platform.hpp"
 #include "support/client_paths.hpp"
-#include "support/debug_log_capture.hpp"
 #include "support/mirror_root.hpp"
 #include "support/test_environment.hpp"
 

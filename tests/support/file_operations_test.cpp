@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -12,12 +11,8 @@
 #include <future>
 #include <mutex>
 #include <thread>
-#include <vector>
 
-#include "exporters/export_test_helpers.hpp"
-#include "platform/platform.hpp"
 #include "support/client_paths.hpp"
-#include "support/debug_log_capture.hpp"
 #include "support/test_environment.hpp"
 
 #ifndef _WIN32
@@ -26,8 +21,10 @@
 
 namespace {
 
-using exporttest::FilesBelow;
 using testenv::DebugLogCapture;
+using testenv::Exists;
+using testenv::FilesBelow;
+using testenv::ReadFile;
 using Strings = std::vector<std::string>;
 using Sleeps = std::vector<unsigned>;
 
@@ -66,20 +63,6 @@ const DiskInterface kFakeDisk = {
     },
     platform::MoveFileReplace,
 };
-
-void Write(const std::string& path, const std::string& contents) {
-  platform::File file = platform::File::CreateForWrite(path);
-  ASSERT_TRUE(file.IsOpen() && file.Write(contents.data(), contents.size())) << path;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::string contents;
-  return platform::ReadWholeFile(path, contents) ? contents : "<unreadable>";
-}
-
-bool Exists(const std::string& path) {
-  return platform::GetFileAttributes(path) != platform::kInvalidAttributes;
-}
 
 std::string Pattern(std::size_t size) {
   std::string bytes(size, '\0');
@@ -121,7 +104,7 @@ class FileOperationsTest : public ::testing::Test {
 
 TEST_F(FileOperationsTest, EveryMethodTriedInOrderWithGrowingWaitsThenFails) {
   const std::string src = Path("a.gr2"), dst = Path("out.gr2");
-  Write(src, "model");
+  testenv::WriteFile(src, "model");
   disk_.copyFile = Never;
   disk_.unreadable = "a.gr2";
   DebugLogCapture log;
@@ -144,13 +127,13 @@ TEST_F(FileOperationsTest, EveryMethodTriedInOrderWithGrowingWaitsThenFails) {
 
 TEST_F(FileOperationsTest, LongPathThenStreamingCopyTakeOverByteExactly) {
   const std::string src = Path("tex.dds");
-  Write(src, Pattern(65536 * 3 + 17));                                   // across chunk boundaries
+  testenv::WriteFile(src, Pattern(65536 * 3 + 17));                      // across chunk boundaries
   disk_.copyFile = [](const std::string& from, const std::string& to) {  // only the long-path form works
     return from.rfind("\\\\?\\", 0) == 0 && platform::CopyFileOverwrite(from.substr(4), to.substr(4));
   };
   DebugLogCapture log;
   EXPECT_TRUE(FileCopyWithRetries(src, Path("long.dds"), 3, kFakeDisk));
-  EXPECT_EQ(ReadAll(Path("long.dds")), Pattern(65536 * 3 + 17));
+  EXPECT_EQ(ReadFile(Path("long.dds")), Pattern(65536 * 3 + 17));
   EXPECT_EQ(log.Lines().back(),
             "[IO] Copied using CopyFileW (long-path) src=" + src + " dst=" + Path("long.dds"));
 
@@ -158,7 +141,7 @@ TEST_F(FileOperationsTest, LongPathThenStreamingCopyTakeOverByteExactly) {
   disk_.noLongPath = true;
   DebugLogCapture streamLog;
   EXPECT_TRUE(FileCopyWithRetries(src, Path("stream.dds"), 3, kFakeDisk));
-  EXPECT_EQ(ReadAll(Path("stream.dds")), Pattern(65536 * 3 + 17));
+  EXPECT_EQ(ReadFile(Path("stream.dds")), Pattern(65536 * 3 + 17));
   const Strings lines = streamLog.Lines();
   EXPECT_EQ(lines.back(), "[IO] Copied using streaming fallback src=" + src + " dst=" + Path("stream.dds"));
   EXPECT_TRUE(disk_.sleeps.empty());
@@ -166,7 +149,7 @@ TEST_F(FileOperationsTest, LongPathThenStreamingCopyTakeOverByteExactly) {
 
 TEST_F(FileOperationsTest, ReadOrWriteErrorMidCopyIsAFailedCopyAndLeavesNoShortenedFile) {
   const std::string src = Path("big.gr2"), dst = Path("copy.gr2");
-  Write(src, Pattern(300000));
+  testenv::WriteFile(src, Pattern(300000));
   disk_.copyFile = Never;
   disk_.failEveryRead = 3;
   EXPECT_FALSE(FileCopyWithRetries(src, dst, 2, kFakeDisk));
@@ -181,16 +164,16 @@ TEST_F(FileOperationsTest, ReadOrWriteErrorMidCopyIsAFailedCopyAndLeavesNoShorte
   EXPECT_FALSE(FileCopyWithRetries(src, dst, 1, kFakeDisk));
   EXPECT_FALSE(Exists(dst));
   // A copy that fails over an earlier one (a second Ctrl+C, a full disk) leaves the earlier one whole.
-  Write(dst, "earlier copy");
+  testenv::WriteFile(dst, "earlier copy");
   disk_.writes = 0;
   EXPECT_FALSE(FileCopyWithRetries(src, dst, 1, kFakeDisk));
-  EXPECT_EQ(ReadAll(dst), "earlier copy");
+  EXPECT_EQ(ReadFile(dst), "earlier copy");
   EXPECT_EQ(FilesBelow(dir_.path()), (std::set<std::string>{"big.gr2", "copy.gr2"}));  // no temporary left
 }
 
 TEST_F(FileOperationsTest, OppositeCopiesAndCopiesOntoItselfNeverDeadlock) {
-  Write(Path("a.gr2"), Pattern(5000));
-  Write(Path("b.gr2"), Pattern(5000));
+  testenv::WriteFile(Path("a.gr2"), Pattern(5000));
+  testenv::WriteFile(Path("b.gr2"), Pattern(5000));
   std::atomic<int> failures{0};
   disk_.copyFile = CountedCopy;
   auto copies = [&](const std::string& from, const std::string& to) {  // "b.gr2" and "B.GR2" take one lock
@@ -208,7 +191,7 @@ TEST_F(FileOperationsTest, OppositeCopiesAndCopiesOntoItselfNeverDeadlock) {
     EXPECT_TRUE(TryCopyFile(Path("A.gr2"), Path("a.GR2")));
     EXPECT_FALSE(FileCopyWithRetries(Path("none.gr2"), Path("NONE.gr2"), 1, kFakeDisk));
   });
-  EXPECT_EQ(ReadAll(Path("a.gr2")), Pattern(5000));
+  EXPECT_EQ(ReadFile(Path("a.gr2")), Pattern(5000));
 }
 
 TEST_F(FileOperationsTest, NoMoreCopiesThanSlotsRunAtOnce) {
@@ -230,14 +213,14 @@ TEST_F(FileOperationsTest, NoMoreCopiesThanSlotsRunAtOnce) {
 TEST_F(FileOperationsTest, CopyDirectoryRecursiveGoesOnPastAnUnreadableFile) {
   platform::CreateFolderWithParents(Path("npc\\sub\\deeper"));
   for (const char* name : {"a.msm", "sub\\b.gr2", "sub\\locked.dds", "sub\\deeper\\c.dds"})
-    Write(Path("npc\\") + name, name);
+    testenv::WriteFile(Path("npc\\") + name, name);
   disk_.copyFile = [](const std::string& src, const std::string& dst) {
     return src.find("locked") == std::string::npos && platform::CopyFileOverwrite(src, dst);
   };
   disk_.unreadable = "locked";
   EXPECT_FALSE(CopyDirectoryRecursive(Path("npc\\"), Path("out\\npc/"), kFakeDisk));
   for (const char* name : {"a.msm", "sub\\b.gr2", "sub\\deeper\\c.dds"})
-    EXPECT_EQ(ReadAll(Path("out\\npc\\") + name), name);
+    EXPECT_EQ(ReadFile(Path("out\\npc\\") + name), name);
   EXPECT_FALSE(Exists(Path("out\\npc\\sub\\locked.dds")));
   EXPECT_EQ(disk_.sleeps, (Sleeps{50, 100, 150, 200}));  // four attempts for the unreadable file
 }
@@ -245,23 +228,23 @@ TEST_F(FileOperationsTest, CopyDirectoryRecursiveGoesOnPastAnUnreadableFile) {
 TEST_F(FileOperationsTest, WriteFileWritesCrLfAndNeverReportsAFailedWrite) {
   const std::string target = Path("new\\deep/group_snippet.txt");
   EXPECT_TRUE(WriteFile(target, "Group\r\n{\n}\n", kFakeDisk));
-  EXPECT_EQ(ReadAll(target), "Group\r\r\n{\r\n}\r\n");
+  EXPECT_EQ(ReadFile(target), "Group\r\r\n{\r\n}\r\n");
   disk_.writesAllowed = 0;
   DebugLogCapture log;
   EXPECT_FALSE(WriteFile(Path("failed.txt"), "content\n", kFakeDisk));
   EXPECT_FALSE(Exists(Path("failed.txt")));
   EXPECT_EQ(disk_.sleeps, (Sleeps{40, 80, 120}));
   EXPECT_EQ(log.Lines().back(), "[ERROR] WriteFile ultimately failed path=" + Path("failed.txt"));
-  Write(Path("plain.txt"), "file");
+  testenv::WriteFile(Path("plain.txt"), "file");
   EXPECT_FALSE(CreateRecursiveDirectory(Path("plain.txt\\sub"), kFakeDisk));
   EXPECT_FALSE(WriteFile(Path("plain.txt"), "cut", kFakeDisk));
-  EXPECT_EQ(ReadAll(Path("plain.txt")), "file");
+  EXPECT_EQ(ReadFile(Path("plain.txt")), "file");
   EXPECT_EQ(FilesBelow(dir_.path()), (std::set<std::string>{"new\\deep\\group_snippet.txt", "plain.txt"}));
 }
 
 TEST_F(FileOperationsTest, CopyOntoTheSameFileUnderAnotherSpellingLeavesItIntact) {
   platform::CreateFolderWithParents(Path("c\\x"));
-  Write(Path("c\\tex.dds"), Pattern(70000));
+  testenv::WriteFile(Path("c\\tex.dds"), Pattern(70000));
   Strings spellings = {Path("c\\.\\tex.dds"), Path("c\\x\\..\\tex.dds"), Path("C\\TEX.dds")};
 #ifndef _WIN32
   std::filesystem::create_directory_symlink(*platform::ToNativePath(Path("c")),
@@ -272,10 +255,10 @@ TEST_F(FileOperationsTest, CopyOntoTheSameFileUnderAnotherSpellingLeavesItIntact
     DebugLogCapture log;
     EXPECT_TRUE(FileCopyWithRetries(Path("c\\tex.dds"), same, 3)) << same;
     EXPECT_TRUE(TryCopyFile(same, Path("c\\tex.dds"))) << same;
-    EXPECT_TRUE(exporttest::Contains(
+    EXPECT_TRUE(testenv::Contains(
         log.Lines(), "[IO] Copy skipped, source and destination are the same file src=" + Path("c\\tex.dds") +
                          " dst=" + same));
-    EXPECT_EQ(ReadAll(Path("c\\tex.dds")), Pattern(70000)) << same;
+    EXPECT_EQ(ReadFile(Path("c\\tex.dds")), Pattern(70000)) << same;
   }
   EXPECT_EQ(FilesBelow(Path("c")), std::set<std::string>{"tex.dds"});
 }
@@ -285,7 +268,7 @@ TEST_F(FileOperationsTest, PipesAndDevicesAreMissingAndNeverReadOrCopied) {
   const std::string fifo = Path("pipe.dds"), zero = Path("zero.dds"), plain = Path("plain.dds");
   ASSERT_EQ(mkfifo(platform::ToNativePath(fifo)->c_str(), 0600), 0);
   std::filesystem::create_symlink("/dev/zero", *platform::ToNativePath(zero));
-  Write(plain, "texture");
+  testenv::WriteFile(plain, "texture");
   RunOrDie([&] {  // before the refusal a pipe blocked the open for ever, /dev/zero filled the disk
     for (const std::string& special : {fifo, zero}) {
       DebugLogCapture log;

@@ -2,23 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
-#include "exporters/export_paths.hpp"
 #include "exporters/export_test_helpers.hpp"
 #include "pipeline/pipeline_state.hpp"
 #include "readers/msm_parser.hpp"
 #include "support/client_file_index.hpp"
-#include "support/debug_log_capture.hpp"
+#include "support/export_files.hpp"
 #include "support/file_operations.hpp"
-#include "support/links.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
 
-using exporttest::FilesBelow;
-using exporttest::WriteFile;
+using testenv::FilesBelow;
+using testenv::WriteFile;
 
 class FolderWalkTest : public ::testing::Test {
  protected:
