@@ -5,8 +5,6 @@
 #include "cli/cli_run.hpp"
 #include "support/gr2_writer.hpp"
 
-#ifdef VINTREL_CLI_PATH
-
 namespace {
 
 std::string Fixture(const std::string& name) {
@@ -21,7 +19,7 @@ TEST(Gr2InfoCommand, FreshCopyPrintsMeshesAndSortedTexturesAndUnreadableModelsGi
   ASSERT_TRUE(platform::CopyFileOverwrite(testenv::CliPath(), copy));
   Gr2WriteOptions hashedNames;
   hashedNames.stringDatabase = 2;
-  ASSERT_TRUE(WriteGr2File(temp / "hashed.gr2", {"a.dds"}, 1, hashedNames));
+  testenv::WriteFile(temp / "hashed.gr2", BuildGr2({"a.dds"}, 1, hashedNames));
   const std::string v7 = Fixture("textured_v7_32.gr2"), v6 = Fixture("textured_v6_32.gr2"),
                     wide = Fixture("textured_v7_64.gr2"), noMeshes = Fixture("no_meshes.gr2"),
                     bitKnit = Fixture("bitknit.gr2"), hashed = testenv::NativePath(temp / "hashed.gr2");
@@ -60,5 +58,3 @@ TEST(Gr2InfoCommand, BadArgumentsExitWithTwoAndHelpOrVersionWithZero) {
 }
 
 }  // namespace
-
-#endif  // VINTREL_CLI_PATH

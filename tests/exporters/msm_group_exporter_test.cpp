@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "exporters/export_test_helpers.hpp"
 #include "support/client_file_index.hpp"
 #include "support/test_environment.hpp"
 
@@ -14,7 +13,7 @@ using testenv::Contains;
 TEST(MsmGroupExporterTest, MissingPiecesCostOneWarningEachAndTheGroupGoesOn) {
   testenv::ScopedTempDir temp("group");
   const std::string client = temp / "client\\", output = temp / "out";
-  exporttest::ScopedRunRoots roots(client, output, temp / "mirror\\");
+  testenv::ScopedRunRoots roots(client, output, temp / "mirror\\");
   testenv::WriteFile(client + "pc\\sura\\hair\\H3.DDS", "upper case on disk");
   BuildClientFileIndex(client);
   MsmGroupRecord record;
@@ -38,7 +37,7 @@ TEST(MsmGroupExporterTest, MissingPiecesCostOneWarningEachAndTheGroupGoesOn) {
   EXPECT_EQ(testenv::FilesBelow(output + "\\sura_m\\HairData\\[0002]HairData"),
             (std::set<std::string>{"group_snippet.txt", "pc\\sura\\hair\\h3.dds"}));
   EXPECT_EQ(
-      exporttest::Records(lines),
+      testenv::Records(lines),
       std::vector<std::string>{"{\"object\":\"[0002]HairData\",\"type\":\"HairData\",\"msm\":\"sura_m.msm\","
                                "\"gr2\":\"\",\"mde_copied\":0,\"textures_copied\":0,\"dds_copied\":1,"
                                "\"warnings\":4,\"status\":\"ok\"}"});

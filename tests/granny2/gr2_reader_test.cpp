@@ -22,14 +22,10 @@ std::string Build(void (*set)(Gr2WriteOptions&)) {
 TEST(Gr2Reader, EveryLayoutReadsBackTexturesAndMeshesByMemberName) {
   const std::vector<std::string> textures = {"d:\\ymir work\\item\\sword.dds", "D:/Ymir Work/item/Sword.DDS",
                                              "d:\\ymir work\\item\\sword.dds", "\xB0\xA1.tga"};
-  // {version, 64-bit, compression, v6 magic, extra leading root member}
-  const Gr2WriteOptions layouts[] = {{6},
-                                     {7},
-                                     {7, false, 0, true},
-                                     {6, true},
-                                     {7, true},
-                                     {7, false, 0, false, true},
-                                     {6, true, 0, false, true}};
+  // {version, 64-bit, compression, v6 magic, extra leading root member}; the plain v6, v7 and 64-bit v7
+  // layouts are read from frozen files by the gr2-info test.
+  const Gr2WriteOptions layouts[] = {
+      {7, false, 0, true}, {6, true}, {7, false, 0, false, true}, {6, true, 0, false, true}};
   for (Gr2WriteOptions options : layouts) {
     SCOPED_TRACE("v" + std::to_string(options.version) + (options.is64Bit ? " 64" : " 32") +
                  (options.v6Magic ? " v6 magic" : "") + (options.leadingRootMember ? " extra member" : ""));

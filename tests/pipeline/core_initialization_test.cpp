@@ -5,7 +5,6 @@
 #include "filters/filter_manager.hpp"
 #include "filters/reference_folder.hpp"
 #include "pipeline/pipeline_runner.hpp"
-#include "support/client_paths.hpp"
 #include "support/granny_analyzer.hpp"
 #include "support/test_environment.hpp"
 
@@ -63,7 +62,6 @@ TEST_F(EmbeddedFiles, AWriteThatRunsOutOfSpaceLeavesNoCutFileUnderTheFinalName) 
   EXPECT_EQ(testenv::FilesBelow(app_).size(), 1u);
 }
 
-#ifdef VINTREL_CLI_PATH
 // A system-wide install: nothing can be created in the program folder (a file stands in the way of
 // its path, which stops even root). The real runtime and an old list show that what start-up puts in
 // the per-user folder is what gets used.
@@ -96,6 +94,5 @@ TEST_F(EmbeddedFiles, ReadOnlyProgramFolderFallsBackToTheUserFolderForWritingAnd
   platform::CreateFolderWithParents(lists_);
   EXPECT_EQ(ReferenceFolderIn(app_, user) + "\\", lists_);
 }
-#endif
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include "log/gui_log.hpp"
 #include "pipeline/pipeline_state.hpp"
-#include "support/client_paths.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
@@ -33,7 +32,7 @@ TEST(MsmTask, UnusableStartsAndAStopDuringTheScanEndTheTaskWithTheirOwnMessage) 
       {temp / "races\\", temp / "stopped", true, "Scanning MSM..."},
       {client, temp / "out", false, "[WARN] No MSM Found."},
   };
-  const PathSettings saved = GetPathSettings();
+  testenv::ScopedRunRoots roots("", "", "");
   for (const auto& c : cases) {
     std::mutex mutex;
     std::vector<std::string> window;
@@ -59,7 +58,6 @@ TEST(MsmTask, UnusableStartsAndAStopDuringTheScanEndTheTaskWithTheirOwnMessage) 
   // The task folder exists and is the output root from then on.
   EXPECT_EQ(GetPathSettings().outputRoot, temp / "out\\Exported_Models_MSM");
   EXPECT_TRUE(testenv::IsFolder(GetPathSettings().outputRoot));
-  GetPathSettings() = saved;
 }
 
 }  // namespace

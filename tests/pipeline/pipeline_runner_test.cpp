@@ -13,7 +13,6 @@
 #include "log/gui_log.hpp"
 #include "pipeline/pipeline_state.hpp"
 #include "pipeline/task_table.hpp"
-#include "support/client_paths.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
@@ -28,14 +27,12 @@ int driverCalls = 0;
 class PipelineRunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedRoots_ = GetPathSettings();
-    GetPathSettings().mirrorRoot.clear();  // no mirror-drive line on Windows
     for (int kind = 0; kind < 4; ++kind) savedDrivers_[kind] = GetTaskDriver(kind);
     for (int kind = 0; kind < 4; ++kind) RegisterTaskDriver(kind, nullptr);
     driverCalls = 0;
     GetPipelineState().stopRequested = false;
-    SetClientPathText(Slashed(temp_.path() + "Client"));
-    SetOutputPathText(Slashed(temp_.path() + "out//"));
+    SetClientPathText(temp_.path() + "Client");
+    SetOutputPathText(temp_.path() + "out//");
     platform::CreateSingleFolder(temp_.path() + "Client");
     SetGuiLogListener([](const GuiLogEntry& entry) {
       std::lock_guard<std::mutex> lock(heardMutex);
@@ -46,7 +43,6 @@ class PipelineRunnerTest : public ::testing::Test {
     SetGuiLogListener(nullptr);
     for (int kind = 0; kind < 4; ++kind) RegisterTaskDriver(kind, savedDrivers_[kind]);
     GetPipelineState().selectedTask = TaskMsm;
-    GetPathSettings() = savedRoots_;
   }
   static Lines Heard() {
     std::lock_guard<std::mutex> lock(heardMutex);
@@ -58,16 +54,25 @@ class PipelineRunnerTest : public ::testing::Test {
     RunPipeline();
     EXPECT_FALSE(GetPipelineState().running || GetPipelineState().stopRequested);
   }
-  static std::string Slashed(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-  }
   testenv::ScopedTempDir temp_{"runner"};
-  PathSettings savedRoots_;
+  testenv::ScopedRunRoots roots_{"", "", ""};  // no mirror-drive line on Windows
   TaskDriver savedDrivers_[4] = {};
 };
 
-TEST_F(PipelineRunnerTest, EachKindRunsItsOwnDriverWithTheRunRoots) {
+TEST_F(PipelineRunnerTest, EachKindRunsItsOwnDriverAndFailuresAreErrorsNotCompletions) {
+  Run(TaskNpc);
+  EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", "Task NPC.../0", "ERROR: Task not available./2"}));
+  RegisterTaskDriver(TaskMsm, [] {
+    SetProgressMonotonic(0.4f);
+    throw std::runtime_error("list \"x\" unreadable");
+  });
+  Run(TaskMsm);
+  EXPECT_EQ(Heard().back(), "ERROR: list \"x\" unreadable/2");
+  EXPECT_EQ(GetPipelineState().progress.load(), 0.4f);
+  RegisterTaskDriver(TaskMapObjects, [] { throw 42; });
+  Run(TaskMapObjects);
+  EXPECT_EQ(Heard().back(), "ERROR: Critical Failure./2");
+
   const char* lines[] = {"Task MSM.../0", "Task ITEMS.../0", "Task NPC.../0", "Task MAP OBJECTS.../0"};
   for (int kind = 0; kind < 4; ++kind) {
     RegisterTaskDriver(kind, [] {
@@ -87,26 +92,9 @@ TEST_F(PipelineRunnerTest, EachKindRunsItsOwnDriverWithTheRunRoots) {
   EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", "OK: Task Completed./3"}));
 }
 
-TEST_F(PipelineRunnerTest, MissingDriverAndDriverExceptionsAreErrorsNotCompletions) {
-  Run(TaskNpc);
-  EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", "Task NPC.../0", "ERROR: Task not available./2"}));
-  RegisterTaskDriver(TaskMsm, [] {
-    SetProgressMonotonic(0.4f);
-    throw std::runtime_error("list \"x\" unreadable");
-  });
-  Run(TaskMsm);
-  EXPECT_EQ(Heard().back(), "ERROR: list \"x\" unreadable/2");
-  EXPECT_EQ(GetPipelineState().progress.load(), 0.4f);
-  RegisterTaskDriver(TaskMapObjects, [] { throw 42; });
-  Run(TaskMapObjects);
-  EXPECT_EQ(Heard().back(), "ERROR: Critical Failure./2");
-}
-
 TEST_F(PipelineRunnerTest, UnusableRootsEndTheRunAsAnErrorBeforeAnyTask) {
   RegisterTaskDriver(TaskMsm, [] { ++driverCalls; });
-  const std::string blocker = temp_.path() + "file";
-  platform::File file = platform::File::CreateForWrite(blocker);
-  file.Close();
+  const std::string blocker = testenv::WriteFile(temp_.path() + "file", "");
   const struct {
     std::string client, output, error;
   } cases[] = {
@@ -177,7 +165,7 @@ class SelectionTest : public ::testing::Test {
   SelectionRequest& request = GetSelectionRequest();
 };
 
-TEST_F(SelectionTest, ConfirmReturnsTickedIndicesInOrderAndCancelDropsThem) {
+TEST_F(SelectionTest, ConfirmReturnsTickedIndicesInOrderAndCancelStopOrShutdownDropThem) {
   Answer answer = Ask({"a.msm", "b.msm", "c.msm", "d.msm"});
   EXPECT_EQ(request.candidates, (std::vector<std::string>{"a.msm", "b.msm", "c.msm", "d.msm"}));
   Tick(3);
@@ -192,9 +180,8 @@ TEST_F(SelectionTest, ConfirmReturnsTickedIndicesInOrderAndCancelDropsThem) {
   Tick(0);
   CancelSelection();
   EXPECT_TRUE(Get(next).empty());
-}
 
-TEST_F(SelectionTest, StopOrGuiShutdownEndsAPendingRequest) {
+  // STOP, or the window going away, ends a pending request as a cancel.
   Answer stopped = Ask({"a", "b"});
   Tick(0);
   GetPipelineState().stopRequested = true;

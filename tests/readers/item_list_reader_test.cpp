@@ -10,7 +10,7 @@ static std::vector<std::int32_t> Vnums(const std::vector<ItemEntry>& items) {
   return vnums;
 }
 
-TEST(ItemListReader, ThreeToFiveColumnsAndTheLeadingNumberRule) {
+TEST(ItemListReader, ColumnsLeadingNumberCategoryRuleAndRepeats) {
   const auto items = ParseItemListText(
       "10\tWEAPON\ticon/item/00010.tga\td:/ymir work/item/00010.gr2\r\n"
       "12010\tARMOR\ticon/item/12010.tga\t\t\r\n"  // empty last column, trailing tab
@@ -23,17 +23,15 @@ TEST(ItemListReader, ThreeToFiveColumnsAndTheLeadingNumberRule) {
   EXPECT_EQ(items[1].modelPath, "");
   EXPECT_EQ(items[1].rawLine, "12010\tARMOR\ticon/item/12010.tga\t\t");
   EXPECT_EQ(items[2].iconPath + "|" + items[2].modelPath, "icon\\85001.tga|d:\\ymir work\\85001.gr2");
-}
 
-TEST(ItemListReader, CategoryRuleSeesTheNormalisedTypeAndRepeatsKeepTheFirstLine) {
-  const auto items = ParseItemListText(
+  const auto typed = ParseItemListText(
       "1\tWEAPON \ta\tm1\n2\tWeapon\ta\tm2\n3\tETC\ta\tm3\n4\t\ta\tm4\n5\tw/ing\ta\tm5\n6\t a\\u/ra \ta\tm6\n"
       "7\tarmor x\ta\tm7\n"
       "20\tARMOR\ticon/a.tga\tmodel/a.gr2\n21\tARMOR\ticon/b.tga\n22\tARMOR\ticon/a.tga\tmodel/a.gr2\n"
       "23\tARMOR\ticon\\a.tga\tmodel\\a.gr2\n24\tarmor\ticon/a.tga\tmodel/a.gr2\n25\tARMOR\ticon/b.tga\t\n");
-  ASSERT_EQ(Vnums(items), (std::vector<std::int32_t>{1, 2, 5, 6, 20, 21, 24}));
+  ASSERT_EQ(Vnums(typed), (std::vector<std::int32_t>{1, 2, 5, 6, 20, 21, 24}));
   // The type as written (for the folder names) but trimmed and without slashes.
-  EXPECT_EQ(items[0].type + "|" + items[1].type + "|" + items[2].type + "|" + items[3].type,
+  EXPECT_EQ(typed[0].type + "|" + typed[1].type + "|" + typed[2].type + "|" + typed[3].type,
             "WEAPON|Weapon|wing|aura");
   EXPECT_EQ(NormalizeItemType("  two   blank  runs "), "two blank runs");
 }

@@ -19,10 +19,9 @@ TEST(NpcListReader, ColumnRulesCommentsAndEveryLineEnd) {
       "0\tbank_02 \tbank\r"  // variant name with a blank before the tab; a lone CR ends the line
       "0\t12zi_boss2\t12zi_boss\textra\n102\t\twolf\n  103 \t  \t bear  \n102\nwolf\t102\n20abc\ttrailing\n"
       "-7\tshade\n104\t\xb0\xcb\xb1\xe2");  // CP949 bytes, no final line end
-  EXPECT_EQ(Summary(entries), (std::vector<std::string>{
+  ASSERT_EQ(Summary(entries), (std::vector<std::string>{
                                   "101||stray_dog", "0|bank_02|bank", "0|12zi_boss2|12zi_boss", "102||wolf",
                                   "103||bear", "20||trailing", "-7||shade", "104||\xb0\xcb\xb1\xe2"}));
-  ASSERT_EQ(entries.size(), 8u);
   EXPECT_EQ(entries[1].rawLine, "0\tbank_02 \tbank");
   EXPECT_EQ(entries[4].rawLine, "103 \t  \t bear");
 }

@@ -8,7 +8,7 @@ static const char kHouse[] =
     "YPRT\n1408123\npropertyname\t\t\"house_01\"\npropertytype   \"Building\"\n"
     "buildingfile\t\"d:/ymir work/zone/house_01.gr2\"\nshadowflag\t\"1\"\n";
 
-TEST(PropertyReader, BuildingFileReadsTheSameWithAnyLineEnd) {
+TEST(PropertyReader, BuildingFileWithAnyLineEndAndEffectFile) {
   for (const std::string end : {"\n", "\r\n", "\r"}) {
     const PrbRecord record = ParsePrbText(testenv::WithLineEnd(kHouse, end));
     EXPECT_EQ(record.propertyName + "|" + record.propertyType, "house_01|Building");
@@ -16,9 +16,16 @@ TEST(PropertyReader, BuildingFileReadsTheSameWithAnyLineEnd) {
     EXPECT_TRUE(record.shadowFlag);
     EXPECT_TRUE(record.found);
   }
+  const PreRecord fire = ParsePreText(
+      "YPRT\r\n5\r\npropertyname\t\"fire_01\"\r\neffectfile\t\"d:/ymir work/effect/fire.mse\"\r\n"
+      "buildingfile\t\"ignored.gr2\"\r\n");
+  EXPECT_EQ(fire.propertyName, "fire_01");
+  EXPECT_EQ(fire.effectFile, "d:\\ymir work\\effect\\fire.mse");
+  EXPECT_TRUE(fire.found);
+  EXPECT_EQ(ParsePreText("YPRT\r\neffectfile \"a.mse\"\r\n").error, "");  // no name, but no error either
 }
 
-TEST(PropertyReader, KeyRules) {
+TEST(PropertyReader, KeyRulesAndFilesReadOrNamedWhenTheyCannotBeOpened) {
   const PrbRecord capitals =
       ParsePrbText("YPRT\r\n1\r\nPropertyName \"house\"\r\nPROPERTYTYPE \"Building\"\r\n");
   EXPECT_EQ(capitals.propertyType, "");
@@ -33,19 +40,7 @@ TEST(PropertyReader, KeyRules) {
   for (const char* flag : {"01", "1.0", "0", "", "true", "1\nshadowflag 0"}) {
     EXPECT_FALSE(ParsePrbText(std::string("shadowflag ") + flag).shadowFlag) << flag;
   }
-}
 
-TEST(PropertyReader, EffectFileAndAMissingNameWithoutError) {
-  const PreRecord fire = ParsePreText(
-      "YPRT\r\n5\r\npropertyname\t\"fire_01\"\r\neffectfile\t\"d:/ymir work/effect/fire.mse\"\r\n"
-      "buildingfile\t\"ignored.gr2\"\r\n");
-  EXPECT_EQ(fire.propertyName, "fire_01");
-  EXPECT_EQ(fire.effectFile, "d:\\ymir work\\effect\\fire.mse");
-  EXPECT_TRUE(fire.found);
-  EXPECT_EQ(ParsePreText("YPRT\r\neffectfile \"a.mse\"\r\n").error, "");  // no name, but no error either
-}
-
-TEST(PropertyReader, ReadsFilesAndNamesTheOneItCannotOpen) {
   testenv::ScopedTempDir folder;
   const std::string house = testenv::WriteFile(folder / "house.prb", testenv::WithLineEnd(kHouse, "\r\n"));
   const std::string fire =

@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "support/client_file_index.hpp"
-#include "support/client_paths.hpp"
 #include "support/test_environment.hpp"
 
 static std::string PathOf(const ShiningTable& table, std::int32_t vnum) {
@@ -18,7 +17,7 @@ static std::string PathOf(const ShiningTable& table, std::int32_t vnum) {
   return path ? *path : "<none>";
 }
 
-TEST(ShiningTable, CommentsBlankLinesAndLinesThatDoNotFitAreSkipped) {
+TEST(ShiningTable, SkipsLinesThatDoNotFitAndEndsWideRangesAtOnce) {
   std::uint64_t assignments = 0;
   const ShiningTable table = ParseShiningTableText(
       "# glow\r\n\r\n   \r\n  # indented\t\"x.mse\"\r\n100 \"no tab.mse\"\r\n101\tno quotes.mse\r\n"
@@ -30,6 +29,20 @@ TEST(ShiningTable, CommentsBlankLinesAndLinesThatDoNotFitAreSkipped) {
   EXPECT_EQ(PathOf(table, 103), "d:\\ymir work\\caf\xe9 \xb0\xcb.mse");
   EXPECT_EQ(PathOf(table, 21), "spaced.mse");
   EXPECT_TRUE(LoadShiningTable(testenv::ScopedTempDir() / "missing.txt").Empty());
+
+  // Ranges as wide as int32 end at once and stay exact.
+  const auto started = std::chrono::steady_clock::now();
+  const ShiningTable wide = ParseShiningTableText(
+      "1~2147483647\t\"all.mse\"\n500\t\"one.mse\"\n-2147483648~-2147483647\t\"lowest.mse\"\n"
+      "1~2147483647\t\"again.mse\"\n2147483647\t\"last.mse\"\n",
+      assignments);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  EXPECT_EQ(assignments, 2 * std::uint64_t{2147483647} + 1 + 2 + 1);
+  EXPECT_EQ(wide.DistinctCount(), std::uint64_t{2147483647} + 2);
+  EXPECT_EQ(PathOf(wide, 500) + PathOf(wide, 2147483646) + PathOf(wide, 2147483647),
+            "again.mseagain.mselast.mse");
+  EXPECT_EQ(PathOf(wide, -2147483647 - 1) + PathOf(wide, -2147483646) + PathOf(wide, 0),
+            "lowest.mse<none><none>");
 }
 
 TEST(ShiningTable, AnswersLikeTheNumberByNumberExpansion) {
@@ -55,22 +68,6 @@ TEST(ShiningTable, AnswersLikeTheNumberByNumberExpansion) {
       ASSERT_EQ(PathOf(table, n), expanded.count(n) ? expanded[n] : "<none>") << n << "\n" << text;
     }
   }
-}
-
-TEST(ShiningTable, RangesAsWideAsInt32EndAtOnceAndStayExact) {
-  const auto started = std::chrono::steady_clock::now();
-  std::uint64_t assignments = 0;
-  const ShiningTable table = ParseShiningTableText(
-      "1~2147483647\t\"all.mse\"\n500\t\"one.mse\"\n-2147483648~-2147483647\t\"lowest.mse\"\n"
-      "1~2147483647\t\"again.mse\"\n2147483647\t\"last.mse\"\n",
-      assignments);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
-  EXPECT_EQ(assignments, 2 * std::uint64_t{2147483647} + 1 + 2 + 1);
-  EXPECT_EQ(table.DistinctCount(), std::uint64_t{2147483647} + 2);
-  EXPECT_EQ(PathOf(table, 500) + PathOf(table, 2147483646) + PathOf(table, 2147483647),
-            "again.mseagain.mselast.mse");
-  EXPECT_EQ(PathOf(table, -2147483647 - 1) + PathOf(table, -2147483646) + PathOf(table, 0),
-            "lowest.mse<none><none>");
 }
 
 // Runs in a fresh process, so that this is the first use of the process-wide table.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <random>
 
 #include "support/plain_walk_index.hpp"
@@ -18,34 +17,6 @@ class ClientFileIndexTest : public ::testing::Test {
   testenv::ScopedTempDir dir_{"index"};
   ClientFileIndex index_;
 };
-
-TEST_F(ClientFileIndexTest, RulesAnswerInOrder) {
-  const std::string root = dir_.path() + "Client\\";
-  for (const char* file : {"Root.DDS", "Item\\Weapon\\00010.GR2", "a\\item\\weapon\\x\\y.dds",
-                           "b\\item\\weapon\\y.dds", "b\\shared.dds", "a\\shared.dds"})
-    Touch(root, file);
-  index_.Build(dir_.path() + "Client/");
-  EXPECT_EQ(index_.Size(), 6u);
-  // Root files have an empty folder part; then exact, last folder component, deepest containing folder,
-  // first by name in key order. The path keeps the listing's spelling.
-  const std::vector<std::array<std::string, 3>> cases = {
-      {"", "root.dds", "Root.DDS"},
-      {"/ITEM/weapon/", "00010.gr2", "Item\\Weapon\\00010.GR2"},
-      {"weapon", "00010.gr2", "Item\\Weapon\\00010.GR2"},
-      {"weapon", "y.dds", "b\\item\\weapon\\y.dds"},
-      {"item\\weapon", "y.dds", "a\\item\\weapon\\x\\y.dds"},
-      {"armor", "shared.dds", "a\\shared.dds"},
-      {"nowhere", "absent.dds", ""}};
-  for (const auto& c : cases)
-    EXPECT_EQ(index_.Resolve(c[0], c[1]), c[2].empty() ? "" : root + c[2]) << c[0] << " " << c[1];
-  EXPECT_EQ(index_.FindByName("SHARED.DDS"), root + "a\\shared.dds");
-  EXPECT_EQ(index_.FindByName("weapon\\00010.gr2"), "");
-
-  // An exact key beats a deeper containing folder.
-  Touch(root, "item\\weapon\\y.dds");
-  index_.Build(root);
-  EXPECT_EQ(index_.Resolve("item\\weapon", "y.dds"), root + "Item\\Weapon\\y.dds");
-}
 
 TEST_F(ClientFileIndexTest, NamesTheDataSpellsInWindows1252MeetTheirListedNames) {
   // The data's "h\xe4user a" and "gro\xdf" are Windows-1252 bytes; listings give names in UTF-8

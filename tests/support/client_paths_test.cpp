@@ -8,14 +8,8 @@
 
 namespace {
 
-class ClientPathsTest : public ::testing::Test {
- protected:
-  void SetUp() override { saved_ = GetPathSettings(); }
-  void TearDown() override { GetPathSettings() = saved_; }
-  PathSettings saved_;
-};
-
-TEST_F(ClientPathsTest, PrefixStrippingAndResolution) {
+TEST(ClientPathsTest, PrefixStrippingAndResolution) {
+  testenv::ScopedRunRoots roots("", "", "");
   SetClientRoot("G:/Client");
   ASSERT_EQ(GetPathSettings().clientRoot, "G:\\Client\\");
   // path, stripped, resolved

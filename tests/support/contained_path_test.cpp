@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "log/gui_log.hpp"
-#include "support/client_paths.hpp"
-#include "support/mirror_root.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
@@ -37,10 +35,8 @@ TEST(ContainedPathTest, RefusesEveryWayOutOfTheRootAndLogsIt) {
 }
 
 TEST(MirrorRootTest, CopiesOnlyBelowAnExistingMirrorRootDecidedPerRun) {
-  const std::string saved = GetPathSettings().mirrorRoot;
   testenv::ScopedTempDir dir("mirror");
-  GetPathSettings().mirrorRoot.clear();
-  PrepareMirrorRoot();
+  testenv::ScopedRunRoots roots("", "", "");
   EXPECT_FALSE(MirrorCopiesEnabled());
   EXPECT_EQ(MirrorDestination("item\\x.dds"), "");
 
@@ -69,8 +65,6 @@ TEST(MirrorRootTest, CopiesOnlyBelowAnExistingMirrorRootDecidedPerRun) {
   GetPathSettings().mirrorRoot = dir.path();
   PrepareMirrorRoot();
   EXPECT_TRUE(MirrorCopiesEnabled());
-  GetPathSettings().mirrorRoot = saved;
-  PrepareMirrorRoot();
 }
 
 }  // namespace

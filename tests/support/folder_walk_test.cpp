@@ -4,7 +4,6 @@
 
 #include <thread>
 
-#include "exporters/export_test_helpers.hpp"
 #include "pipeline/pipeline_state.hpp"
 #include "readers/msm_parser.hpp"
 #include "support/client_file_index.hpp"
@@ -65,7 +64,7 @@ TEST_F(FolderWalkTest, LinksLeadingOutOfTheClientAreNeitherListedNorCopied) {
   EXPECT_EQ(FilesBelow(copy_), (std::set<std::string>{"alias\\tex.dds", "inner.dds"}));
 
   // Data paths name files without the index, and a link may be swapped in after the look-up.
-  exporttest::ScopedRunRoots roots(client_, temp_.path() + "out", "");
+  testenv::ScopedRunRoots roots(client_, temp_.path() + "out", "");
   EXPECT_EQ(ResolveSource("x.dds", "x.dds"), "");
   EXPECT_EQ(ResolveSource("inner.dds", "inner.dds"), client_ + "inner.dds");
   EXPECT_EQ(CopyBelowRoot(client_ + "x.dds", temp_.path() + "out", "x.dds", "", "copy:"),

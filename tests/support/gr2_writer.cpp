@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "granny2/gr2_container.hpp"
-#include "platform/platform.hpp"
 
 namespace {
 
@@ -188,13 +187,6 @@ class Builder {
 std::string BuildGr2(const std::vector<std::string>& textures, int meshCount,
                      const Gr2WriteOptions& options) {
   return Builder(options).Build(textures, meshCount);
-}
-
-bool WriteGr2File(const std::string& path, const std::vector<std::string>& textures, int meshCount,
-                  const Gr2WriteOptions& options) {
-  const std::string bytes = BuildGr2(textures, meshCount, options);
-  platform::File file = platform::File::CreateForWrite(path);
-  return file.IsOpen() && file.Write(bytes.data(), bytes.size()) && file.Flush();
 }
 
 void FixGr2Crc(std::string& bytes) {

@@ -30,8 +30,5 @@ struct Gr2WriteOptions {
 
 std::string BuildGr2(const std::vector<std::string>& textures, int meshCount,
                      const Gr2WriteOptions& options = {});
-// False when `path` (internal; its folder must exist) cannot be written.
-bool WriteGr2File(const std::string& path, const std::vector<std::string>& textures, int meshCount,
-                  const Gr2WriteOptions& options = {});
 // Stores the right CRC again after a test changed bytes of the file.
 void FixGr2Crc(std::string& bytes);

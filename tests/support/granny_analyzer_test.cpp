@@ -9,22 +9,10 @@
 #include <sys/stat.h>
 #endif
 
-#include "granny2/gr2_container.hpp"
-#include "support/client_paths.hpp"
 #include "support/gr2_writer.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
-
-// The runtime is built into the folder of vintrel-cli.
-std::string RuntimePath() {
-#ifdef VINTREL_CLI_PATH
-  const std::string cli = platform::ToInternalPath(VINTREL_CLI_PATH);
-  return cli.substr(0, cli.find_last_of('\\') + 1) + platform::SharedLibraryFileName("granny2");
-#else
-  return platform::ExecutableFolder() + platform::SharedLibraryFileName("granny2");
-#endif
-}
 
 bool Logged(const testenv::DebugLogCapture& log, const std::string& text) {
   const std::vector<std::string> lines = log.Lines();
@@ -34,27 +22,19 @@ bool Logged(const testenv::DebugLogCapture& log, const std::string& text) {
 
 class GrannyAnalyzerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    GrannyAnalyzer::Shutdown();
-    savedClientRoot_ = GetPathSettings().clientRoot;
-    SetClientRoot(client_.path());
-  }
-  void TearDown() override {
-    GrannyAnalyzer::Shutdown();
-    GetPathSettings().clientRoot = savedClientRoot_;
-  }
+  void SetUp() override { GrannyAnalyzer::Shutdown(); }
+  void TearDown() override { GrannyAnalyzer::Shutdown(); }
   void LoadRuntime() {
-    GrannyAnalyzer::Initialize(RuntimePath());
-    ASSERT_TRUE(GrannyAnalyzer::IsInitialized()) << RuntimePath();
+    GrannyAnalyzer::Initialize(testenv::BuiltRuntimePath());
+    ASSERT_TRUE(GrannyAnalyzer::IsInitialized()) << testenv::BuiltRuntimePath();
   }
   std::string Model(const std::string& name, const std::vector<std::string>& textures, int meshes,
                     const Gr2WriteOptions& options = {}) {
-    EXPECT_TRUE(WriteGr2File(client_.path() + name, textures, meshes, options));
-    return client_.path() + name;
+    return testenv::WriteFile(client_.path() + name, BuildGr2(textures, meshes, options));
   }
 
   testenv::ScopedTempDir client_{"client"};
-  std::string savedClientRoot_;
+  testenv::ScopedRunRoots roots_{client_.path(), "", ""};
 };
 
 TEST_F(GrannyAnalyzerTest, WithoutTheRuntimeEveryAnalysisSaysSo) {
@@ -77,44 +57,13 @@ TEST_F(GrannyAnalyzerTest, WithoutTheRuntimeEveryAnalysisSaysSo) {
   EXPECT_EQ(info.meshCount, -1);
 }
 
-TEST_F(GrannyAnalyzerTest, ListsTexturesSortedWithoutDuplicatesAndFindsThemUnderTheClient) {
-  LoadRuntime();
-  platform::CreateFolderWithParents(client_.path() + "item\\weapon");
-  ASSERT_TRUE(platform::File::CreateForWrite(client_.path() + "item\\weapon\\sword.dds").IsOpen());
-  Gr2WriteOptions options;
-  options.nullTextureSlots = 1;
-  options.unnamedTextures = 1;
-  const std::string model =
-      Model("m.gr2",
-            {"d:\\ymir work\\item\\weapon\\sword.dds", "d:\\ymir work\\item\\weapon\\aura.dds",
-             "d:\\ymir work\\item\\weapon\\sword.dds", "D:\\Ymir Work\\item\\weapon\\SWORD.dds"},
-            2, options);
-  testenv::DebugLogCapture log;
-  const GrannyModelInfo info = GrannyAnalyzer::Analyze(model);
-  ASSERT_EQ(info.error, "");
-  EXPECT_FALSE(info.skipped);
-  EXPECT_EQ(info.meshCount, 2);
-  std::vector<std::string> found;
-  // Game paths are looked up under the client folder, whatever their letter case.
-  for (const GrannyTexture& t : info.textures) found.push_back(t.fileName + (t.exists ? " +" : " -"));
-  EXPECT_EQ(found, (std::vector<std::string>{"D:\\Ymir Work\\item\\weapon\\SWORD.dds +",
-                                             "d:\\ymir work\\item\\weapon\\aura.dds -",
-                                             "d:\\ymir work\\item\\weapon\\sword.dds +"}));
-  EXPECT_TRUE(Logged(log, "[INFO] [GrannyAnalyzer] TextureCount=6"));
-  EXPECT_TRUE(
-      Logged(log, "[DEBUG] [GrannyAnalyzer] Found texture: d:\\ymir work\\item\\weapon\\aura.dds (missing)"));
-  EXPECT_TRUE(Logged(log, "[INFO] [GrannyAnalyzer] Analyze complete for: " + model + " textures=3"));
-}
-
 TEST_F(GrannyAnalyzerTest, ModelsWithoutTexturesAreSkippedAndUnreadableOnesFailWithTheReasonLogged) {
   LoadRuntime();
-  Gr2WriteOptions unnamed, nullPointer, bitKnit;
+  Gr2WriteOptions unnamed, nullPointer;
   unnamed.unnamedTextures = 2;
   unnamed.nullTextureSlots = 1;
   nullPointer.defect = Gr2Defect::CountWithNullPointer;
-  bitKnit.compression = granny2::kCompressionBitKnit2;
-  const std::string missing = client_.path() + "missing.gr2",
-                    broken = Model("bitknit.gr2", {"a.dds"}, 1, bitKnit);
+  const std::string missing = client_.path() + "missing.gr2";
   const struct {
     std::string model;
     int meshes;
@@ -128,10 +77,6 @@ TEST_F(GrannyAnalyzerTest, ModelsWithoutTexturesAreSkippedAndUnreadableOnesFailW
        "[WARN] [GrannyAnalyzer] After dedupe no textures found for: "},
       {missing, -1, "Impossibile leggere file GR2: " + missing + ": cannot open the file",
        "[ERROR] [GrannyAnalyzer] Impossibile leggere file GR2: "},
-      {broken, -1,
-       "Impossibile leggere file GR2: " + broken +
-           ": section 0 is compressed with BitKnit2 (method 4), which this reader does not decode",
-       "section 0 is compressed with BitKnit2"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.model);
@@ -149,8 +94,13 @@ TEST_F(GrannyAnalyzerTest, ModelsWithoutTexturesAreSkippedAndUnreadableOnesFailW
 // model, and a pipe or a device named as one is refused at once rather than read for ever.
 TEST_F(GrannyAnalyzerTest, ModelsAreFoundInAnyLetterCaseAndPipesOrDevicesRefusedWithoutWaiting) {
   LoadRuntime();
-  Model("Sword.gr2", {"a.dds"}, 1);
-  EXPECT_EQ(GrannyAnalyzer::Analyze(client_.path() + "SWORD.GR2").meshCount, 1);
+  testenv::WriteFile(client_.path() + "item\\sword.dds", "");  // its textures are found the same way
+  Model("Sword.gr2", {"d:\\ymir work\\item\\aura.dds", "D:\\Ymir Work\\ITEM\\SWORD.dds"}, 1);
+  const GrannyModelInfo found = GrannyAnalyzer::Analyze(client_.path() + "SWORD.GR2");
+  EXPECT_EQ(found.meshCount, 1);
+  ASSERT_EQ(found.textures.size(), 2u);
+  EXPECT_TRUE(found.textures[0].exists);  // sorted: upper-case "D:" first
+  EXPECT_FALSE(found.textures[1].exists);
 #ifdef _WIN32
   const std::string special = "NUL";
 #else

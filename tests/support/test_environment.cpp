@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 #include "log/debug_log.hpp"
@@ -14,14 +12,12 @@ namespace testenv {
 namespace {
 
 std::string MakeUniqueFolder(const std::string& label) {
+  // A name taken by another run is skipped: creating the folder is what claims it.
   static std::atomic<unsigned> counter{0};
-  static const unsigned long long seed =
-      std::random_device{}() ^
-      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (;;) {
-    const std::string path =
-        platform::TempFolder() + "vintrel-test-" + label + "-" + std::to_string(seed % 100000000ull) + "-" +
-        std::to_string(platform::CurrentThreadId()) + "-" + std::to_string(counter++) + "\\";
+    const std::string path = platform::TempFolder() + "vintrel-test-" + label + "-" +
+                             std::to_string(platform::CurrentThreadId()) + "-" + std::to_string(counter++) +
+                             "\\";
     if (platform::CreateFolderWithParents(path) == platform::CreateFolderResult::Created) return path;
     if (!Exists(path)) {
       ADD_FAILURE() << "cannot create temp folder " << path;

@@ -10,6 +10,8 @@
 #include "log/debug_log.hpp"
 #include "platform/platform.hpp"
 #include "readers/text_lines.hpp"
+#include "support/client_paths.hpp"
+#include "support/mirror_root.hpp"
 
 namespace testenv {
 
@@ -61,10 +63,7 @@ inline bool IsFolder(const std::string& path) {
   const std::uint32_t attributes = platform::GetFileAttributes(path);
   return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) != 0;
 }
-inline bool IsFile(const std::string& path) {
-  const std::uint32_t attributes = platform::GetFileAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeDirectory) == 0;
-}
+inline bool IsFile(const std::string& path) { return Exists(path) && !IsFolder(path); }
 
 // Writes `contents` byte for byte, creating the folders on the way (a failure fails the test); returns
 // the path.
@@ -142,6 +141,34 @@ class DebugLogCapture {
   }
 
   std::size_t offset_;
+};
+
+// The summary records of exported groups among debug.log lines.
+inline std::vector<std::string> Records(const std::vector<std::string>& lines) {
+  std::vector<std::string> records;
+  for (const std::string& line : lines) {
+    if (line.rfind("{\"object\":", 0) == 0) records.push_back(line);
+  }
+  return records;
+}
+
+// Sets the three run roots for one test and puts the previous ones back afterwards.
+class ScopedRunRoots {
+ public:
+  ScopedRunRoots(const std::string& clientRoot, const std::string& outputRoot, const std::string& mirrorRoot)
+      : saved_(GetPathSettings()) {
+    GetPathSettings() = PathSettings{clientRoot, outputRoot, mirrorRoot};
+    PrepareMirrorRoot();
+  }
+  ~ScopedRunRoots() {
+    GetPathSettings() = saved_;
+    PrepareMirrorRoot();
+  }
+  ScopedRunRoots(const ScopedRunRoots&) = delete;
+  ScopedRunRoots& operator=(const ScopedRunRoots&) = delete;
+
+ private:
+  PathSettings saved_;
 };
 
 // `link` leads to `target` (internal paths). False where links cannot be made (Windows without the
