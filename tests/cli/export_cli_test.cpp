@@ -97,8 +97,11 @@ TEST_F(ExportCommand, FirstStartWritesItsFilesBesideItselfAndExportsTheDemoClien
 }
 
 TEST_F(ExportCommand, SelectAnswersTheChoiceAndBadArgumentsExitWithTwo) {
-  const CliRun cancelled = Export("none", {"--select", "none", "--no-mirror"});
+  // An output path longer than the old 259-byte field is taken as it is.
+  const std::string longOutput = "none\\" + std::string(130, 'l') + "\\" + std::string(130, 'm');
+  const CliRun cancelled = Export(longOutput, {"--select", "none", "--no-mirror"});
   EXPECT_EQ(cancelled.exitCode, 0);
+  EXPECT_TRUE(testenv::IsFolder(temp_ / (longOutput + "\\Exported_Models_MSM")));
   EXPECT_NE(cancelled.out.find("] [WARN] No MSM Selected.\n"), std::string::npos) << cancelled.out;
 
   EXPECT_EQ(Export("second", {"--select", "1"}).exitCode, 0);
