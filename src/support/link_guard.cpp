@@ -24,7 +24,7 @@ bool InsideClientRoot(const std::string& path) {
   const std::string& clientRoot = GetPathSettings().clientRoot;
   if (clientRoot.empty()) return true;
   const std::optional<std::string> realPath = platform::RealPath(path);
-  // A missing file is the caller's "not found", not a refusal.
+  // A missing file gets no warning here: the caller reports it as not found.
   if (!realPath) return false;
   const std::optional<std::string> realRoot = platform::RealPath(clientRoot);
   if (realRoot && RealPathWithin(*realPath, *realRoot)) return true;
