@@ -6,59 +6,28 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
-#include <thread>
 #include <unordered_set>
 
 #include "exporters/msm_group_exporter.hpp"
 #include "filters/filter_manager.hpp"
 #include "log/gui_log.hpp"
+#include "pipeline/list_choice.hpp"
 #include "pipeline/pipeline_state.hpp"
 #include "support/client_file_index.hpp"
 #include "support/client_paths.hpp"
 #include "support/granny_analyzer.hpp"
 #include "support/link_guard.hpp"
 #include "support/stop_check.hpp"
+#include "support/work_ranges.hpp"
 
 namespace {
 
 constexpr float kEarlyEndProgress = 0.33f;
 constexpr std::size_t kProgressStride = 16;
 
-struct ScriptChoice {
-  std::string label;         // the file name as first met
-  std::vector<int> numbers;  // running numbers of every script with that name
-};
-
 void EndEarly(const std::string& warning) {
   AddGuiLog(warning, GuiLogWarning);
   SetProgressMonotonic(kEarlyEndProgress);
-}
-
-// The labels offered in the choice: "name" or "name (Nx)" when N scripts share that name.
-std::vector<std::string> ChoiceLabels(const std::map<std::string, ScriptChoice>& choice) {
-  std::vector<std::string> labels;
-  for (const auto& entry : choice) {
-    std::string label = entry.second.label;
-    if (entry.second.numbers.size() > 1) label += " (" + std::to_string(entry.second.numbers.size()) + "x)";
-    labels.push_back(label);
-  }
-  return labels;
-}
-
-// Runs `body` for every index of the list on one extra thread, as the phases of the task do.
-// Each element's exceptions are caught so that one bad group cannot end the phase.
-template <typename Body>
-void RunPhase(std::size_t count, Body body) {
-  std::thread worker([count, &body] {
-    for (std::size_t i = 0; i < count; ++i) {
-      if (StopRequested()) return;
-      try {
-        body(i);
-      } catch (...) {
-      }
-    }
-  });
-  worker.join();
 }
 
 void AnalyseModel(MsmGroupRecord& record, std::mutex& analysisMutex) {
@@ -96,29 +65,20 @@ std::string MakeTaskFolder(const std::string& clientRoot, const std::string& out
 // The scripts the user wants, every copy of each chosen name in scan order; empty when the
 // choice was cancelled (said in the window log) or the run stopped.
 std::vector<std::string> ChooseScripts(const std::map<std::int32_t, std::string>& scripts) {
-  std::map<std::string, ScriptChoice> choice;
-  for (const auto& script : scripts) {
-    const std::string name = FileNameOf(script.second);
-    ScriptChoice& entry = choice[ToLowerCopy(name)];
-    if (entry.numbers.empty()) entry.label = name;
-    entry.numbers.push_back(script.first);
+  std::vector<std::string> found;
+  for (const auto& script : scripts) found.push_back(script.second);
+  const std::vector<ListGroup> groups = GroupListsByName(found);
+  const std::vector<int> chosen = ChooseListGroups(groups, "Select file MSM:");
+  if (StopRequested()) return {};
+  if (chosen.empty()) {
+    EndEarly("[WARN] No MSM Selected.");
+    return {};
   }
-  const std::vector<std::string> labels = ChoiceLabels(choice);
-  std::vector<int> chosen{0};
-  if (labels.size() >= 2) {
-    chosen = RequestUserSelection("Select file MSM:", labels);
-    if (StopRequested()) return {};
-    if (chosen.empty()) {
-      EndEarly("[WARN] No MSM Selected.");
-      return {};
-    }
-  }
-  std::vector<const ScriptChoice*> entries;
-  for (const auto& entry : choice) entries.push_back(&entry.second);
   std::vector<std::string> paths;
   for (int index : chosen) {
-    if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) continue;
-    for (int number : entries[static_cast<std::size_t>(index)]->numbers) paths.push_back(scripts.at(number));
+    if (index < 0 || static_cast<std::size_t>(index) >= groups.size()) continue;
+    const std::vector<std::string>& group = groups[static_cast<std::size_t>(index)].paths;
+    paths.insert(paths.end(), group.begin(), group.end());
   }
   return paths;
 }
@@ -149,7 +109,7 @@ std::vector<MsmGroupRecord> KeepDistinctGroups(std::vector<MsmGroupRecord> parse
 void AnalyseGroups(const std::vector<MsmGroupRecord*>& groups) {
   const float total = static_cast<float>(groups.size());
   std::mutex analysisMutex;
-  RunPhase(groups.size(), [&](std::size_t i) {
+  RunOneByOne(groups.size(), [&](std::size_t i) {
     if (i % kProgressStride == 0) SetProgressMonotonic(0.5f * static_cast<float>(i) / total);
     AnalyseModel(*groups[i], analysisMutex);
   });
@@ -159,7 +119,7 @@ void AnalyseGroups(const std::vector<MsmGroupRecord*>& groups) {
 void ExportGroups(const std::vector<MsmGroupRecord*>& groups) {
   const float total = static_cast<float>(groups.size());
   std::atomic<std::size_t> done{0};
-  RunPhase(groups.size(), [&](std::size_t i) {
+  RunOneByOne(groups.size(), [&](std::size_t i) {
     FileExporter::ExportGroup(*groups[i]);
     const std::size_t now = done.fetch_add(1) + 1;
     if (now % kProgressStride == 0) SetProgressMonotonic(0.5f + 0.5f * static_cast<float>(now) / total);

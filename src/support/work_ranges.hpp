@@ -1,0 +1,46 @@
+// The threads of an export: entries handed out one by one on one extra thread, or split into
+// consecutive ranges over a pool, with a console progress bar that is redrawn while they run.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// `count` entries in `parts` consecutive ranges [from, to): the first count % parts ranges hold one
+// entry more. `parts` 0 counts as 1; ranges may be empty when parts > count.
+std::vector<std::pair<std::size_t, std::size_t>> SplitIntoRanges(std::size_t count, std::size_t parts);
+
+// The number of hardware threads the runtime reports, `whenUnknown` when it reports none.
+std::size_t HardwareThreads(std::size_t whenUnknown);
+
+// Runs body(i) for i = 0..count-1 in order on one extra thread and joins it. A stop request ends
+// the loop before the next entry. An exception escaping one entry is reported ("[ERROR] ...") and
+// the loop goes on, so one bad entry cannot end the process. Returns the number of entries run.
+std::size_t RunOneByOne(std::size_t count, const std::function<void(std::size_t)>& body);
+
+// Prints PrintScanProgress(processed, total) every 500 ms on its own thread until Finish(), which
+// wakes it at once, joins it and prints the full bar. With `endOnStop` it also stops redrawing
+// when a stop is requested.
+class ScanProgressTicker {
+ public:
+  ScanProgressTicker(const std::atomic<int>& processed, int total, bool endOnStop);
+  ~ScanProgressTicker();
+  ScanProgressTicker(const ScanProgressTicker&) = delete;
+  ScanProgressTicker& operator=(const ScanProgressTicker&) = delete;
+
+  void Finish();
+
+ private:
+  const std::atomic<int>& processed_;
+  const int total_;
+  const bool endOnStop_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+  std::thread thread_;
+};
