@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   AddGr2InfoCommand(app, exitCode);
   AddExportCommand(app, exitCode);
+  AddMakeFiltersCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);

@@ -12,3 +12,6 @@ void InitializeCommandLineCore();
 
 // gr2-info FILE...: the meshes and textures of each model.
 void AddGr2InfoCommand(CLI::App& app, int& exitCode);
+
+// make-filters --client BASE --output DIR: the reference lists of a base client.
+void AddMakeFiltersCommand(CLI::App& app, int& exitCode);

@@ -77,7 +77,8 @@ void AnswerSelection(bool all, const std::vector<int>& indices) {
     }
     if (!all && indices.empty()) {
       cancel = true;
-    } else if (const std::string outside = IndicesOutside(indices, request.candidates.size()); !outside.empty()) {
+    } else if (const std::string outside = IndicesOutside(indices, request.candidates.size());
+               !outside.empty()) {
       // Ticking what is there and dropping the rest would export something else than asked.
       std::fprintf(stderr, "--select: no candidate %s (there are %zu: 0 to %zu)\n", outside.c_str(),
                    request.candidates.size(), request.candidates.size() - 1);
@@ -128,7 +129,8 @@ int RunExportCommand(const ExportOptions& options) {
   const TaskInfo* task = FindTaskByCliName(options.task);
   bool all = false;
   std::vector<int> indices;
-  if (task == nullptr || GetTaskDriver(task->kind) == nullptr || !ParseSelection(options.select, all, indices)) {
+  if (task == nullptr || GetTaskDriver(task->kind) == nullptr ||
+      !ParseSelection(options.select, all, indices)) {
     std::fprintf(stderr, "Bad arguments: --task or --select\n");
     return kExportBadArguments;
   }
@@ -156,6 +158,7 @@ int RunExportCommand(const ExportOptions& options) {
     if (!mirror.empty() && mirror.back() != '\\') mirror += '\\';
     GetPathSettings().mirrorRoot = mirror;
   }
+  GetPathSettings().referenceFolder = options.filters.empty() ? std::string() : InternalPath(options.filters);
   GetPipelineState().selectedTask.store(task->kind);
 
   g_outcome.store(kExportFailed);
@@ -206,6 +209,8 @@ void AddExportCommand(CLI::App& app, int& exitCode) {
                                             "Also copy textures and effect files below this folder");
   CLI::Option* noMirror = command->add_flag("--no-mirror", options->noMirror, "Make no mirror copies");
   mirror->excludes(noMirror);
+  command->add_option("--filters", options->filters,
+                      "Reference lists (made by make-filters) to use instead of the bundled ones");
   command->callback([options, mirror, &exitCode] {
     options->hasMirrorRoot = mirror->count() > 0;
     exitCode = RunExportCommand(*options);

@@ -17,6 +17,7 @@ struct ExportOptions {
   std::string mirrorRoot;
   bool hasMirrorRoot = false;
   bool noMirror = false;
+  std::string filters;  // reference lists to use instead of the bundled ones; empty: the bundled ones
 };
 
 // Exit codes of a run.

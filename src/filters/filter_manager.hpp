@@ -19,7 +19,7 @@ class FilterManager {
 
   // Replaces both sets with what the "*old.msm" files of `referenceFolder` hold; a missing folder
   // leaves them empty, so nothing is skipped. Reports counts on the console.
-  void LoadOldMsm(const std::string& referenceFolder = DefaultReferenceFolder());
+  void LoadOldMsm(const std::string& referenceFolder = ActiveReferenceFolder());
 
   // True when the group's model file name is an old one, or its slot (index, type, model file name)
   // is a standard one. Logs the reason to debug.log.

@@ -14,7 +14,7 @@ class OldItemFilter {
 
   // Replaces the set with the items of "item_list_old.txt" (any letter case) in `referenceFolder`;
   // a missing folder leaves it empty. Reports counts on the console.
-  void LoadOldItems(const std::string& referenceFolder = DefaultReferenceFolder());
+  void LoadOldItems(const std::string& referenceFolder = ActiveReferenceFolder());
 
   bool IsOld(std::int32_t vnum) const { return oldItemVnums.count(vnum) != 0; }
 

@@ -14,7 +14,7 @@ class OldNpcFilter {
 
   // Replaces the set with the numbers of "npclist_old.txt" in `referenceFolder`. A missing file leaves
   // it empty; a line without a usable number is skipped and counted in one console warning.
-  void LoadOldNpcs(const std::string& referenceFolder = DefaultReferenceFolder());
+  void LoadOldNpcs(const std::string& referenceFolder = ActiveReferenceFolder());
 
   bool IsOld(std::int32_t vnum) const { return oldNpcVnums.count(vnum) != 0; }
 

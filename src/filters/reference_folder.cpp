@@ -21,6 +21,11 @@ std::string DefaultReferenceFolder() {
   return ReferenceFolderIn(platform::ExecutableFolder(), platform::UserDataFolder());
 }
 
+std::string ActiveReferenceFolder() {
+  const std::string& chosen = GetPathSettings().referenceFolder;
+  return chosen.empty() ? DefaultReferenceFolder() : chosen;
+}
+
 bool BeginReferenceLoad(const std::string& folder, const std::string& label,
                         std::vector<platform::DirEntry>& entries) {
   PrintOk(kFilterSeparator);

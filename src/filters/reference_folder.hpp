@@ -14,6 +14,10 @@ std::string ReferenceFolderIn(const std::string& programFolder, const std::strin
 // ReferenceFolderIn of the executable's folder and the per-user folder.
 std::string DefaultReferenceFolder();
 
+// The folder this run's filters read: PathSettings::referenceFolder when set (lists made from the
+// user's own base client), else DefaultReferenceFolder().
+std::string ActiveReferenceFolder();
+
 // The console line that frames each filter's load report.
 extern const char* const kFilterSeparator;
 

@@ -145,7 +145,7 @@ std::string NumberedGroupName(std::size_t position, const std::string& groupType
   return number + groupType;
 }
 
-void RunMsmTask() { RunMsmTask(DefaultReferenceFolder()); }
+void RunMsmTask() { RunMsmTask(ActiveReferenceFolder()); }
 
 void RunMsmTask(const std::string& referenceFolder) {
   AddGuiLog(">> AVVIO PROCESSO MSM...", GuiLogInfo);

@@ -22,7 +22,7 @@ bool IsSpaceByte(char c) { return std::isspace(static_cast<unsigned char>(c)) !=
 }  // namespace
 
 PathSettings& GetPathSettings() {
-  static PathSettings settings{std::string(), std::string(), DefaultMirrorRoot()};
+  static PathSettings settings{std::string(), std::string(), DefaultMirrorRoot(), std::string()};
   return settings;
 }
 

@@ -6,9 +6,10 @@
 // The process-wide run roots. Written at the start of a run and by the task driver before any
 // exporter thread starts; read without a lock afterwards.
 struct PathSettings {
-  std::string clientRoot;  // backslashes, one trailing backslash (empty when unset)
-  std::string outputRoot;  // backslashes, no trailing backslash
-  std::string mirrorRoot;  // where textures and effect files are mirrored; empty: no mirror copies
+  std::string clientRoot;       // backslashes, one trailing backslash (empty when unset)
+  std::string outputRoot;       // backslashes, no trailing backslash
+  std::string mirrorRoot;       // where textures and effect files are mirrored; empty: no mirror copies
+  std::string referenceFolder;  // the filters' reference lists; empty: the bundled ones
 };
 
 PathSettings& GetPathSettings();

@@ -157,7 +157,7 @@ class ScopedRunRoots {
  public:
   ScopedRunRoots(const std::string& clientRoot, const std::string& outputRoot, const std::string& mirrorRoot)
       : saved_(GetPathSettings()) {
-    GetPathSettings() = PathSettings{clientRoot, outputRoot, mirrorRoot};
+    GetPathSettings() = PathSettings{clientRoot, outputRoot, mirrorRoot, std::string()};
     PrepareMirrorRoot();
   }
   ~ScopedRunRoots() {
