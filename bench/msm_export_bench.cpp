@@ -5,25 +5,16 @@
 // Client: one race script with N hair groups, each naming its own model and texture in one shared
 // folder. Every run writes into a fresh output folder, so all N group folders land in one folder.
 // The model runtime is not loaded: analysis would cost the same per group at any N.
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <fstream>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "../tests/support/test_environment.hpp"
-#include "log/gui_log.hpp"
+#include "bench_run.hpp"
 #include "pipeline/msm_task.hpp"
-#include "pipeline/pipeline_runner.hpp"
 #include "pipeline/pipeline_state.hpp"
 #include "pipeline/task_table.hpp"
-#include "platform/platform.hpp"
-#include "support/client_paths.hpp"
 
 namespace {
 
@@ -31,14 +22,6 @@ std::string Number(int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%05d", value);
   return text;
-}
-
-// The client is written with the standard library, not through the layer being measured.
-bool WriteBytes(const std::string& path, const std::string& contents) {
-  const std::optional<std::string> native = platform::ToNativePath(path);
-  if (!native) return false;
-  std::ofstream file(*native, std::ios::binary);
-  return static_cast<bool>(file.write(contents.data(), static_cast<std::streamsize>(contents.size())));
 }
 
 bool WriteClient(const std::string& client, int groups) {
@@ -53,19 +36,13 @@ bool WriteClient(const std::string& client, int groups) {
     script += "\tGroup HairData" + Number(i) + "\r\n\t{\r\n\t\tHairIndex\t" + std::to_string(i) +
               "\r\n\t\tModel\t\"hair/" + name + ".gr2\"\r\n\t\tSourceSkin\t\"hair/" + name +
               ".dds\"\r\n\t}\r\n";
-    if (!WriteBytes(hair + name + ".gr2", "model " + name) ||
-        !WriteBytes(hair + name + ".dds", "skin " + name)) {
+    if (!bench::WriteBytes(hair + name + ".gr2", "model " + name) ||
+        !bench::WriteBytes(hair + name + ".dds", "skin " + name)) {
       return false;
     }
   }
   script += "}\r\n";
-  return WriteBytes(client + "msm\\warrior_m.msm", script);
-}
-
-std::atomic<bool> g_completed{false};
-
-void CountLine(const GuiLogEntry& entry) {
-  if (entry.text == "OK: Task Completed.") g_completed.store(true);
+  return bench::WriteBytes(client + "msm\\warrior_m.msm", script);
 }
 
 }  // namespace
@@ -76,22 +53,16 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
   if (counts.empty()) counts = {1000, 4000, 16000};
 
-  const std::string root = platform::TempFolder() + "vintrel-msm-bench-" +
-                           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-  if (platform::CreateFolderWithParents(root) == platform::CreateFolderResult::Failed) {
-    std::fprintf(stderr, "cannot create %s\n", root.c_str());
+  const std::string root = bench::MakeBenchRoot("msm");
+  if (root.empty()) {
+    std::fprintf(stderr, "cannot create a folder below the temp folder\n");
     return 1;
   }
-  // debug.log and the reference lists stay in the bench's folder, not the user's.
-  const std::optional<std::string> stateFolder = platform::ToNativePath(root + "\\state");
-  platform::SetEnvironmentVariable("XDG_STATE_HOME", stateFolder ? *stateFolder : std::string());
-  platform::SetEnvironmentVariable("LOCALAPPDATA", stateFolder ? *stateFolder : std::string());
   static std::string references;
   references = root + "\\refs";
   platform::CreateFolderWithParents(references);
   RegisterTaskDriver(TaskMsm, [] { RunMsmTask(references); });
   GetPipelineState().selectedTask.store(TaskMsm);
-  SetGuiLogListener(CountLine);
 
   // Processor time as well: the machine the figures come from is shared, which stretches wall-clock time.
   std::fprintf(stderr, "%8s %10s %14s %12s %14s\n", "groups", "wall s", "wall ms/group", "cpu s",
@@ -105,17 +76,10 @@ int main(int argc, char** argv) {
       status = 1;
       break;
     }
-    SetClientPathText(client);
-    SetOutputPathText(output);
-    GetPathSettings().mirrorRoot.clear();
-    g_completed.store(false);
-    const auto start = std::chrono::steady_clock::now();
-    const std::clock_t cpuStart = std::clock();
-    std::thread worker(RunPipeline);
-    worker.join();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-    if (!g_completed.load()) {
+    const bench::TimedRun run = bench::RunPipelineTimed(client, output);
+    const double seconds = run.wallSeconds;
+    const double cpuSeconds = run.cpuSeconds;
+    if (!run.completed) {
       std::fprintf(stderr, "the run at %d groups did not complete\n", groups);
       status = 1;
       break;
@@ -125,7 +89,6 @@ int main(int argc, char** argv) {
     testenv::RemoveTree(client);
     testenv::RemoveTree(output);
   }
-  SetGuiLogListener(nullptr);
   testenv::RemoveTree(root);
   return status;
 }

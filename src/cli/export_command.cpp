@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -40,6 +41,53 @@ void ShowLogEntry(const GuiLogEntry& entry) {
   } else if (entry.text.compare(0, 7, "ERROR: ") == 0) {
     g_outcome.store(kExportFailed);
   }
+}
+
+// "Map Objects" counts, read as the options panel reads them: on a terminal one line redrawn in
+// place below the log, elsewhere plain lines (a "Processed" line at most once a second, and the last).
+std::mutex g_countsMutex;
+bool g_countsOnScreen = false;
+int g_plainFound = 0;
+int g_plainProcessed = 0;
+std::chrono::steady_clock::time_point g_plainProcessedAt;
+
+void ShowPrbCounts(int taskKind, bool finished) {
+  if (taskKind != TaskMapObjects) return;
+  const int found = GetPipelineState().prbFound.load();
+  const int processed = GetPipelineState().prbProcessed.load();
+  // The empty client says so in the log; before the scan there is nothing to count.
+  if (found == 0) return;
+  const std::string total = std::to_string(found);
+  std::lock_guard<std::mutex> lock(g_countsMutex);
+  if (platform::StandardOutputIsTerminal()) {
+    const std::string line = "\rFound: " + total + " PRB files | Processed: " + std::to_string(processed) +
+                             " / " + total + "\033[K" + (finished ? "\n" : "");
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    g_countsOnScreen = !finished;
+    return;
+  }
+  if (found != g_plainFound) {
+    g_plainFound = found;
+    PrintLine("Found: " + total + " PRB files");
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (processed != g_plainProcessed &&
+      (finished || processed == found || now - g_plainProcessedAt >= std::chrono::seconds(1))) {
+    g_plainProcessed = processed;
+    g_plainProcessedAt = now;
+    PrintLine("Processed: " + std::to_string(processed) + " / " + total);
+  }
+}
+
+// A log line takes the counts line's place; the next poll draws the counts below it again.
+void ShowLogEntryAboveCounts(const GuiLogEntry& entry) {
+  std::lock_guard<std::mutex> lock(g_countsMutex);
+  if (g_countsOnScreen) {
+    std::fputs("\r\033[K", stdout);
+    g_countsOnScreen = false;
+  }
+  ShowLogEntry(entry);
 }
 
 // Set when --select named an index the question did not offer.
@@ -146,7 +194,7 @@ int RunExportCommand(const ExportOptions& options) {
   }
 
   platform::EnableConsoleColours();
-  SetGuiLogListener(ShowLogEntry);
+  SetGuiLogListener(ShowLogEntryAboveCounts);
   InitializeCommandLineCore();
 
   SetClientPathText(client);
@@ -171,9 +219,11 @@ int RunExportCommand(const ExportOptions& options) {
   });
   while (!finished.load()) {
     AnswerSelection(all, indices);
+    ShowPrbCounts(task->kind, false);
     platform::SleepMilliseconds(20);
   }
   worker.join();
+  ShowPrbCounts(task->kind, true);
   if (g_badSelection.load()) g_outcome.store(kExportBadArguments);
 
   SetGuiLogListener(nullptr);

@@ -3,9 +3,25 @@
 #include <map>
 #include <stdexcept>
 
+#include "log/gui_log.hpp"
 #include "pipeline/pipeline_state.hpp"
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
+#include "support/stop_check.hpp"
+
+void PointOutputAtTaskFolder(const std::string& folderName) {
+  const PathSettings& settings = GetPathSettings();
+  if (settings.clientRoot.empty() || settings.outputRoot.empty()) {
+    AddGuiLog("[ERROR] Invalid Path!", GuiLogError);
+    throw std::runtime_error("Invalid Path!");
+  }
+  const std::string taskFolder = settings.outputRoot + "\\" + folderName;
+  if (!EnsureDirectory(taskFolder)) {
+    AddGuiLog("[ERROR] Cannot create directory output: " + taskFolder, GuiLogError);
+    throw std::runtime_error("Cannot create directory output: " + taskFolder);
+  }
+  SetOutputRoot(taskFolder);
+}
 
 std::vector<ListGroup> GroupListsByName(const std::vector<std::string>& found) {
   std::map<std::string, ListGroup> byName;
@@ -44,6 +60,28 @@ std::vector<std::string> ValidListPaths(const std::vector<ListGroup>& groups,
     }
   }
   return valid;
+}
+
+bool ChooseLists(const std::vector<std::string>& found, const ListCourseTexts& texts,
+                 void (*endEarly)(const std::string& warning), ChosenLists& lists) {
+  lists.groups = GroupListsByName(found);
+  if (StopRequested()) return false;
+  if (lists.groups.empty()) {
+    endEarly(texts.notFound);
+    return false;
+  }
+  lists.chosen = ChooseListGroups(lists.groups, texts.prompt);
+  if (StopRequested()) return false;
+  if (lists.chosen.empty()) {
+    endEarly(texts.notSelected);
+    return false;
+  }
+  lists.validCount = ValidListPaths(lists.groups, lists.chosen).size();
+  if (lists.validCount == 0) {
+    endEarly(texts.noneValid);
+    return false;
+  }
+  return true;
 }
 
 void RemoveMergedList(const std::string& path) {

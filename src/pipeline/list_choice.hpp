@@ -11,6 +11,11 @@ struct ListGroup {
   std::vector<std::string> paths;  // every list of that name (any letter case), in the order found
 };
 
+// The list task's folder, output root\`folderName`, created and made the output root. Without a
+// client or output root ("[ERROR] Invalid Path!") or when the folder cannot be created, says so in
+// the window log and throws, so the run ends as an error.
+void PointOutputAtTaskFolder(const std::string& folderName);
+
 // Groups in ascending byte order of the lower-cased file names.
 std::vector<ListGroup> GroupListsByName(const std::vector<std::string>& found);
 
@@ -23,6 +28,25 @@ std::vector<int> ChooseListGroups(const std::vector<ListGroup>& groups, const st
 
 // The lists of the chosen groups, in selection order, that exist as files below the client root.
 std::vector<std::string> ValidListPaths(const std::vector<ListGroup>& groups, const std::vector<int>& chosen);
+
+// The window-log warnings of a list task that ends before it exports anything, and its question.
+struct ListCourseTexts {
+  const char* notFound;
+  const char* prompt;
+  const char* notSelected;
+  const char* noneValid;
+};
+
+struct ChosenLists {
+  std::vector<ListGroup> groups;
+  std::vector<int> chosen;     // positions in groups, in selection order
+  std::size_t validCount = 0;  // lists of the chosen groups that exist
+};
+
+// Groups the found lists, asks which names to take and checks that some chosen list exists. False
+// when the task ends here: on a stop, or after one warning of `texts` given to `endEarly`.
+bool ChooseLists(const std::vector<std::string>& found, const ListCourseTexts& texts,
+                 void (*endEarly)(const std::string& warning), ChosenLists& lists);
 
 // Deletes a merged list once read. A missing file is no error; any other failure throws, which
 // ends the task and is reported by the pipeline runner.

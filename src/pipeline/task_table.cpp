@@ -2,7 +2,10 @@
 
 #include <atomic>
 
+#include "pipeline/item_task.hpp"
+#include "pipeline/map_objects_task.hpp"
 #include "pipeline/msm_task.hpp"
+#include "pipeline/npc_task.hpp"
 #include "pipeline/pipeline_state.hpp"
 
 namespace {
@@ -16,8 +19,9 @@ const std::array<TaskInfo, 4> kTasks = {{
 
 // Read by the worker while a test may replace one; named here, so no front end has to register
 // anything (a self-registering object in a static library would be dropped by the linker).
-std::atomic<TaskDriver> taskDrivers[kTasks.size()] = {static_cast<TaskDriver>(&RunMsmTask), nullptr, nullptr,
-                                                      nullptr};
+std::atomic<TaskDriver> taskDrivers[kTasks.size()] = {
+    static_cast<TaskDriver>(&RunMsmTask), static_cast<TaskDriver>(&RunItemTask),
+    static_cast<TaskDriver>(&RunNpcTask), static_cast<TaskDriver>(&RunMapObjectsTask)};
 
 }  // namespace
 

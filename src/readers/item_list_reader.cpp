@@ -1,6 +1,7 @@
 #include "readers/item_list_reader.hpp"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/platform.hpp"
@@ -63,6 +64,12 @@ std::string NormalizeItemType(const std::string& text) {
 bool IsItemCategory(const std::string& type) { return ItemCategories().count(ToLowerCopy(type)) != 0; }
 
 std::vector<ItemEntry> ParseItemListText(std::string_view text) {
+  std::size_t otherCategoryLines = 0;
+  return ParseItemListText(text, otherCategoryLines);
+}
+
+std::vector<ItemEntry> ParseItemListText(std::string_view text, std::size_t& otherCategoryLines) {
+  otherCategoryLines = 0;
   std::vector<ItemEntry> entries;
   for (const std::string_view line : SplitLines(text)) {
     const std::string trimmed = TrimCopy(std::string(line));
@@ -72,28 +79,41 @@ std::vector<ItemEntry> ParseItemListText(std::string_view text) {
     ItemEntry entry;
     if (!ReadLeadingInt32(columns[0], entry.vnum) || entry.vnum <= 0) continue;
     entry.type = NormalizeItemType(std::string(columns[1]));
-    if (!IsItemCategory(entry.type)) continue;
+    if (!IsItemCategory(entry.type)) {
+      ++otherCategoryLines;
+      continue;
+    }
     entry.iconPath = CleanPathValue(std::string(columns[2]));
     if (columns.size() > 3) entry.modelPath = CleanPathValue(std::string(columns[3]));
     entry.rawLine = std::string(line);
     entries.push_back(std::move(entry));
   }
 
-  std::unordered_set<std::string> seen;
+  std::unordered_map<std::string, std::size_t> keptAt;
   std::vector<ItemEntry> unique;
   unique.reserve(entries.size());
   for (ItemEntry& entry : entries) {
-    if (seen.insert(entry.type + "|" + entry.iconPath + "|" + entry.modelPath).second) {
+    const auto kept =
+        keptAt.emplace(entry.type + "|" + entry.iconPath + "|" + entry.modelPath, unique.size());
+    if (kept.second) {
       unique.push_back(std::move(entry));
+    } else {
+      unique[kept.first->second].foldedVnums.push_back(entry.vnum);
     }
   }
   return unique;
 }
 
 std::vector<ItemEntry> ParseItemList(const std::string& path) {
+  std::size_t otherCategoryLines = 0;
+  return ParseItemList(path, otherCategoryLines);
+}
+
+std::vector<ItemEntry> ParseItemList(const std::string& path, std::size_t& otherCategoryLines) {
+  otherCategoryLines = 0;
   std::string contents;
   if (!platform::ReadWholeFile(path, contents)) return {};
-  return ParseItemListText(contents);
+  return ParseItemListText(contents, otherCategoryLines);
 }
 
 std::vector<std::string> FindItemLists(const std::string& root) {

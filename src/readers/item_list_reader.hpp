@@ -1,6 +1,7 @@
 // Reader of the client's item lists ("item_list.txt": number, type, icon, model per line).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,14 +30,24 @@ struct ItemEntry {
   std::int32_t effectMeshesTotal = 0;
   std::int32_t effectTexturesFound = 0;
   std::int32_t effectTexturesTotal = 0;
+  // Later lines with the same type, icon and model (upgrade levels), folded into this record by
+  // the reader: their numbers, in list order, so their glow effects are not lost.
+  std::vector<std::int32_t> foldedVnums;
+  // Every distinct effect script of vnum and foldedVnums, in that order; effectScript is the first.
+  std::vector<std::string> effectScripts;
 };
 
 // The items of one list text, in order, with repeats of the same type, icon and model removed
-// (the first one wins). Lines that do not fit are skipped.
+// (the first one wins and keeps the repeats' numbers in foldedVnums). Lines that do not fit are skipped.
 std::vector<ItemEntry> ParseItemListText(std::string_view text);
 
 // Same, read from a file; an unreadable file gives an empty list.
 std::vector<ItemEntry> ParseItemList(const std::string& path);
+
+// The same, also counting the lines dropped only for their type (ETC, costume, an empty type...),
+// which the item task reports.
+std::vector<ItemEntry> ParseItemListText(std::string_view text, std::size_t& otherCategoryLines);
+std::vector<ItemEntry> ParseItemList(const std::string& path, std::size_t& otherCategoryLines);
 
 // Every "item_list.txt" (any letter case) in root and below it, sorted, without equal neighbours.
 std::vector<std::string> FindItemLists(const std::string& root);

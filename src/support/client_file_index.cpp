@@ -129,6 +129,29 @@ std::string ClientFileIndex::Resolve(const std::string& folderHint, const std::s
   return named->second.byKey.front()->second;
 }
 
+std::vector<std::string> ClientFileIndex::FindAllByName(const std::string& fileName) const {
+  const std::string name = ToLowerCopy(platform::NameAsListed(fileName));
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  std::vector<std::string> paths;
+  const auto named = byName_.find(name);
+  if (named == byName_.end()) return paths;
+  for (const Entry* entry : named->second.byKey) paths.push_back(entry->second);
+  return paths;
+}
+
+std::vector<std::string> ClientFileIndex::FilesWithExtension(const std::string& extension) const {
+  const std::string ending = ToLowerCopy(platform::NameAsListed(extension));
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  std::vector<std::string> paths;
+  for (const Entry& entry : entries_) {
+    const std::string& key = entry.first;
+    if (key.size() > ending.size() && key.compare(key.size() - ending.size(), ending.size(), ending) == 0) {
+      paths.push_back(entry.second);
+    }
+  }
+  return paths;
+}
+
 std::size_t ClientFileIndex::Size() const {
   std::shared_lock<std::shared_mutex> lock(mutex_);
   return entries_.size();

@@ -33,6 +33,10 @@ class ClientFileIndex {
   //  4. the deepest folder (most separators) that contains the hint, the first key on ties;
   //  5. FindByName.
   std::string Resolve(const std::string& folderHint, const std::string& fileName) const;
+  // Every file named `fileName` (any case), in key order.
+  std::vector<std::string> FindAllByName(const std::string& fileName) const;
+  // Every file whose name ends in `extension` (any case, e.g. ".prb"), in key order.
+  std::vector<std::string> FilesWithExtension(const std::string& extension) const;
 
   std::size_t Size() const;
   // Normalised root of the files held (empty when nothing has been built).

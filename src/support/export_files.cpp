@@ -28,6 +28,17 @@ std::string ResolveSource(const std::string& rel, const std::string& name) {
   return resolved;
 }
 
+std::string ResolveEffectFile(const std::string& reference, const std::string& scriptFile) {
+  const std::string rel = StripGameRootPrefix(reference);
+  const std::string name = FileNameOf(rel);
+  if (name == rel && !scriptFile.empty()) {
+    // Effect scripts name their own textures without a folder; a same-named file elsewhere is another one.
+    const std::string beside = JoinUnderRoot(FolderPartOf(scriptFile), name);
+    if (!beside.empty() && FileExists(beside) && InsideClientRoot(beside)) return beside;
+  }
+  return ResolveSource(rel, name);
+}
+
 CopyOutcome CopyBelowRoot(const std::string& source, const std::string& root, const std::string& rel,
                           const std::string& mkdirOp, const std::string& copyOp) {
   const std::string dest = JoinUnderRoot(root, rel);
@@ -75,19 +86,23 @@ DataFileOutcome ExportDataFile(const DataFileKind& kind, const std::string& rel,
     ReportWarn(notFound);
     return DataFileOutcome::NotFound;
   }
-  DataFileOutcome outcome = DataFileOutcome::Copied;
-  switch (CopyBelowRoot(resolved, folder, rel, kind.mkdirOp, kind.copyOp)) {
+  const DataFileOutcome outcome = CopyFoundDataFile(kind, resolved, rel, shown, folder);
+  if (outcome != DataFileOutcome::Outside) CopyToMirror(resolved, rel);
+  return outcome;
+}
+
+DataFileOutcome CopyFoundDataFile(const DataFileKind& kind, const std::string& source, const std::string& rel,
+                                  const std::string& shown, const std::string& folder) {
+  switch (CopyBelowRoot(source, folder, rel, kind.mkdirOp, kind.copyOp)) {
     case CopyOutcome::Copied:
       ReportOk(std::string("Copied ") + kind.label + shown + " -> " + JoinUnderRoot(folder, rel));
-      break;
+      return DataFileOutcome::Copied;
     case CopyOutcome::Failed:
-      ReportWarn(std::string("Failed to copy ") + kind.label + shown + " from " + resolved);
-      outcome = DataFileOutcome::Failed;
-      break;
+      ReportWarn(std::string("Failed to copy ") + kind.label + shown + " from " + source);
+      return DataFileOutcome::Failed;
     case CopyOutcome::Outside:
-      ReportWarn("Refused path outside the export folder: " + rel);
-      return DataFileOutcome::Outside;
+      break;
   }
-  CopyToMirror(resolved, rel);
-  return outcome;
+  ReportWarn("Refused path outside the export folder: " + rel);
+  return DataFileOutcome::Outside;
 }

@@ -9,6 +9,10 @@
 // nothing is found or the path, its links followed, leads out of the client root.
 std::string ResolveSource(const std::string& rel, const std::string& name);
 
+// A file named inside an effect script: a bare file name (no folder) is looked up next to the
+// script's client file `scriptFile` first, then like any data path (ResolveSource).
+std::string ResolveEffectFile(const std::string& reference, const std::string& scriptFile);
+
 // The folder part of a path (before its last "\" or "/"); empty when it has none.
 std::string FolderPartOf(const std::string& path);
 
@@ -43,3 +47,7 @@ enum class DataFileOutcome { NotFound, Copied, Failed, Outside };
 // names it in the lines.
 DataFileOutcome ExportDataFile(const DataFileKind& kind, const std::string& rel, const std::string& shown,
                                const std::string& notFound, const std::string& folder);
+
+// The copy and report of ExportDataFile for a file already found (`source`), without the mirror copy.
+DataFileOutcome CopyFoundDataFile(const DataFileKind& kind, const std::string& source, const std::string& rel,
+                                  const std::string& shown, const std::string& folder);

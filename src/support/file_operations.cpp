@@ -345,6 +345,11 @@ bool TryCopyFile(const std::string& src, const std::string& dst, const DiskInter
 }
 
 bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir, const DiskInterface& disk) {
+  return CopyDirectoryRecursive(srcDir, dstDir, LinkScope::Client, disk);
+}
+
+bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir, LinkScope scope,
+                            const DiskInterface& disk) {
   try {
     std::string source = srcDir;
     std::string destination = dstDir;
@@ -357,8 +362,10 @@ bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir
     }
     // Links may lead anywhere in the client that the folder belongs to, never out of it.
     const std::string& clientRoot = GetPathSettings().clientRoot;
-    const std::string boundary =
-        !clientRoot.empty() && ResolvesInside(source, clientRoot) ? clientRoot : source;
+    const bool inClient =
+        scope == LinkScope::Client && !clientRoot.empty() && ResolvesInside(source, clientRoot);
+    const std::string boundary = inClient ? clientRoot : source;
+    const char* const outside = inClient ? "the client" : "the folder";
     const std::optional<std::string> realBoundary = platform::RealPath(boundary);
     const std::optional<platform::FileIdentity> destinationIdentity =
         destination.empty() ? std::nullopt : platform::GetFileIdentity(destination);
@@ -377,7 +384,7 @@ bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir
       // Again right before the copy: a link may have been swapped in since the walk met the file.
       const std::optional<std::string> realSource = platform::RealPath(from);
       if (!realSource || !realBoundary || !RealPathWithin(*realSource, *realBoundary)) {
-        LogLine("[WARN] Refused file outside the client: " + from);
+        LogLine(std::string("[WARN] Refused file outside ") + outside + ": " + from);
         return;
       }
       const std::string to = destination + "\\" + relative;
@@ -386,7 +393,13 @@ bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir
       if (!parent.empty() && !FolderExists(parent)) platform::CreateFolderWithParents(parent);
       if (!FileCopyWithRetries(from, to, 4, disk)) result = false;
     };
-    const FolderWalkResult walk = WalkFolder(source, visitor, boundary);
+    RefusedLinkReport onRefused;
+    if (scope == LinkScope::Folder) {
+      onRefused = [](const std::string& link, const std::string& target) {
+        LogLine("[WARN] Skipping link that leads outside the folder: " + link + " -> " + target);
+      };
+    }
+    const FolderWalkResult walk = WalkFolder(source, visitor, boundary, onRefused);
     return result && walk.listedAll && !walk.stopped;
   } catch (...) {
     LogLine("[ERROR] CopyDirectoryRecursive unknown error src=" + srcDir + " dst=" + dstDir);

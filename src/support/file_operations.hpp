@@ -63,6 +63,17 @@ bool FileCopyWithRetries(const std::string& src, const std::string& dst, std::in
 bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir,
                             const DiskInterface& disk = RealDiskInterface());
 
+// How far the links met by a whole-folder copy may lead.
+enum class LinkScope {
+  Client,  // anywhere in the client root, as CopyDirectoryRecursive above
+  Folder,  // only inside srcDir: a folder copied whole must not pull in other folders
+};
+
+// CopyDirectoryRecursive with the links it follows bounded by `scope`. With LinkScope::Folder each
+// link (symbolic link, junction) leading out of srcDir is skipped with one "[WARN]" line.
+bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir, LinkScope scope,
+                            const DiskInterface& disk = RealDiskInterface());
+
 // The key under which a path is locked: "/" turned into "\", every byte lower-cased.
 std::string PathLockKey(const std::string& path);
 // The process-wide mutex for a key, created on first use and kept for the life of the process.

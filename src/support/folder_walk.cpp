@@ -28,6 +28,11 @@ struct IdentityOrder {
 
 FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& visitor,
                             const std::string& boundary) {
+  return WalkFolder(root, visitor, boundary, RefusedLinkReport());
+}
+
+FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& visitor,
+                            const std::string& boundary, const RefusedLinkReport& onRefused) {
   FolderWalkResult result;
   // An empty root would list the current drive's root.
   if (root.empty()) return result;
@@ -66,7 +71,11 @@ FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& vi
       const std::optional<std::string> target = platform::RealPath(path);
       if (!target) continue;
       if (!RealPathWithin(*target, *realBoundary)) {
-        LogLine("[WARN] Skipping link that leads outside the client: " + path + " -> " + *target);
+        if (onRefused) {
+          onRefused(path, *target);
+        } else {
+          LogLine("[WARN] Skipping link that leads outside the client: " + path + " -> " + *target);
+        }
         continue;
       }
     }

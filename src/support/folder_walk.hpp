@@ -28,3 +28,10 @@ struct FolderWalkResult {
 // names no internal path can spell. A stop is checked before each folder and each entry.
 FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& visitor,
                             const std::string& boundary = std::string());
+
+// Each link (or folder) left out because it leads outside the boundary, with where it leads.
+using RefusedLinkReport = std::function<void(const std::string& path, const std::string& target)>;
+
+// The same walk, each refusal reported through `onRefused` (when set) instead of the walk's own line.
+FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& visitor,
+                            const std::string& boundary, const RefusedLinkReport& onRefused);

@@ -148,4 +148,64 @@ TEST_F(ExportCommand, MirrorRootThatIsTheClientUnderAnotherSpellingLeavesTheClie
     EXPECT_EQ(ReadFile(temp_ / ("c\\" + file)), ReadFile(demo + "\\" + file)) << file;
 }
 
+// "Weapon + Wings" on the demo client as README's output layout shows it.
+TEST_F(ExportCommand, WeaponWingsExportsTheDemoItems) {
+  const CliRun run = Run({"export", "--client", NativePath(SourceFolder("samples\\demo_client")), "--output",
+                          NativePath(temp_ / "items"), "--task", "weapon-wings", "--mirror-root",
+                          NativePath(temp_ / "mirror")});
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  std::set<std::string> tree = FilesNamed("ARMOR\\[12800]\\", "item_list_snippet.txt 12800.tga");
+  tree.merge(FilesNamed("ARMOR\\[13000]\\", "item_list_snippet.txt 13000.tga"));
+  tree.merge(FilesNamed("AURA\\[49010]\\", "item_list_snippet.txt 49010.tga aura_49010.mse"));
+  tree.merge(
+      FilesNamed("WEAPON\\[470]\\", "item_list_snippet.txt 00470.gr2 00470.tga item\\weapon\\00470.dds"));
+  tree.merge(FilesNamed("WEAPON\\[470]\\effects\\",
+                        "sword_glow.mse sword_glow_plus.mse sword_glow.mde "
+                        "effect\\item\\tex\\sword_spark.dds plus_ring.dds"));
+  tree.merge(
+      FilesNamed("WING\\[85010]\\", "item_list_snippet.txt 85010.gr2 85010.tga item\\wing\\85010.dds"));
+  tree.merge(
+      FilesNamed("WING\\[85010]\\effects\\", "wing_glow.mse wing_glow.mde effect\\item\\tex\\wing_glow.dds"));
+  EXPECT_EQ(FilesBelow(temp_ / "items\\Exported_Models_ITEM"), tree);
+  EXPECT_EQ(FilesBelow(temp_ / "mirror"),
+            (std::set<std::string>{"item\\weapon\\00470.dds", "item\\wing\\85010.dds"}));
+}
+
+// "Npc + Mob" on the demo client: the folders README's output layout shows.
+TEST_F(ExportCommand, NpcMobExportsTheDemoNpcFolders) {
+  const CliRun run = Run({"export", "--client", NativePath(SourceFolder("samples\\demo_client")), "--output",
+                          NativePath(temp_ / "npc"), "--task", "npc-mob", "--no-mirror"});
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(NamesIn(temp_ / "npc\\Exported_Models_NPC"),
+            (std::vector<std::string>{"[boss-a]", "[ghost]", "[orc_lord_e]", "[pirate_monster1]",
+                                      "[pony_normal]", "[redguild_guard_M]", "[stray_dog]"}));
+}
+
+// "Map Objects" on the demo client: README's output layout, and the counts as plain lines.
+TEST_F(ExportCommand, MapObjectsExportsTheDemoObjectsAndCountsThem) {
+  const CliRun run = Run({"export", "--client", NativePath(SourceFolder("samples\\demo_client")), "--output",
+                          NativePath(temp_ / "map"), "--task", "map-objects", "--mirror-root",
+                          NativePath(temp_ / "mirror")});
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  const std::string village = "zone\\village\\", fire = "effect\\zone\\",
+                    beside = "zone\\ymir work\\effect\\zone\\";
+  EXPECT_EQ(
+      FilesBelow(temp_ / "map\\map_objects"),
+      Tree({{"ambience\\Birds\\", "birds.prb|birds.pre|sound\\birds.mse"},
+            {"buildings\\house_a\\", "house_a.gr2|house_a.prb|" + village + "house_a.dds|" + village +
+                                         "house_a.gr2|" + village + "roof.dds"},
+            {"buildings\\lamp\\", "lamp.gr2|lamp.prb|" + village + "house_a.dds|" + village + "lamp.gr2"},
+            {"buildings\\ruin\\", "ruin.prb"},
+            {"effects\\CampFire\\", "CAMPFIRE.pre|campfire.prb|" + fire + "campfire.mse|" + fire +
+                                        "ember.mde|" + fire + "flame.dds|" + beside + "flame.mde|" + beside +
+                                        "spark.dds"},
+            {"effects\\Torch\\", "torch.prb|" + village + "Torch.mse|" + village + "torch_fire.mde"},
+            {"other\\shed\\", "shed.gr2|shed.prb|" + village + "shed.dds|" + village + "shed.gr2"}}));
+  EXPECT_EQ(FilesBelow(temp_ / "mirror"),
+            Tree({{"zone\\village\\", "house_a.dds|roof.dds|shed.dds"}, {fire, "flame.dds|spark.dds"}}));
+  EXPECT_NE(run.out.find("\nFound: 8 PRB files\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nProcessed: 8 / 8\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("] Exported: 7/8 objects\n"), std::string::npos) << run.out;
+}
+
 }  // namespace

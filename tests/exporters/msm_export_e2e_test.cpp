@@ -2,17 +2,11 @@
 // parser, filter, index, model runtime and exporter, on a client written into a temp folder.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <mutex>
-#include <thread>
-
-#include "log/gui_log.hpp"
 #include "pipeline/msm_task.hpp"
-#include "pipeline/pipeline_runner.hpp"
-#include "pipeline/pipeline_state.hpp"
 #include "pipeline/task_table.hpp"
 #include "support/gr2_writer.hpp"
 #include "support/granny_analyzer.hpp"
+#include "support/pipeline_run.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
@@ -100,46 +94,9 @@ class MsmExportEndToEnd : public testing::Test {
       WriteFile(client_ + hostile, "x");
   }
 
-  struct Run {
-    std::vector<std::string> window;
-    std::string title;  // empty when no selection was asked
-    std::vector<std::string> candidates;
-  };
-
-  // START PROCESSING: RunPipeline on a worker while this thread answers a selection request like the
-  // popup, ticking `ticks`, and presses STOP once `stopWhenExists` is on disk.
-  Run Start(const std::vector<int>& ticks, const std::string& stopWhenExists = "") {
-    Run run;
-    std::mutex windowMutex;
-    SetGuiLogListener([&](const GuiLogEntry& entry) {
-      std::lock_guard<std::mutex> lock(windowMutex);
-      run.window.push_back(entry.text);
-    });
-    SetClientPathText(client_);
-    SetOutputPathText(output_);
-    std::atomic<bool> finished{false};
-    std::thread worker([&] {
-      RunPipeline();
-      finished.store(true);
-    });
-    SelectionRequest& request = GetSelectionRequest();
-    while (!finished.load()) {
-      if (request.awaitingAnswer.load()) {
-        {
-          std::lock_guard<std::mutex> lock(request.answerMutex);
-          run.title = request.title;
-          run.candidates = request.candidates;
-          for (int index : ticks) request.ticked[static_cast<std::size_t>(index)] = true;
-        }
-        ConfirmSelection();
-      }
-      if (!stopWhenExists.empty() && testenv::Exists(stopWhenExists))
-        GetPipelineState().stopRequested.store(true);
-      platform::SleepMilliseconds(1);
-    }
-    worker.join();
-    SetGuiLogListener(nullptr);
-    return run;
+  // START PROCESSING on this test's client and output.
+  PipelineRun Start(const std::vector<int>& ticks, const std::string& stopWhenExists = "") {
+    return StartPipeline(client_, output_, ticks, stopWhenExists);
   }
 
   std::string TaskFolder() const { return output_ + "\\Exported_Models_MSM"; }
@@ -154,7 +111,7 @@ class MsmExportEndToEnd : public testing::Test {
 TEST_F(MsmExportEndToEnd, ExportsNewGroupsOnceWithEveryFileInPlace) {
   WriteFullClient();
   testenv::DebugLogCapture log;
-  const Run run = Start({0, 1});
+  const PipelineRun run = Start({0, 1});
   const std::vector<std::string> lines = log.Lines();
 
   EXPECT_EQ(run.title, "Select file MSM:");
@@ -209,7 +166,7 @@ TEST_F(MsmExportEndToEnd, ExportsNewGroupsOnceWithEveryFileInPlace) {
 TEST_F(MsmExportEndToEnd, OneScriptNameAsksNothingAndAllOldEndsWithAWarning) {
   WriteFile(client_ + "msm\\warrior_m.msm",
             "BaseModelFileName \"d:/ymir work/pc/warrior/warrior_novice.gr2\"\n");
-  const Run run = Start({});
+  const PipelineRun run = Start({});
   EXPECT_TRUE(run.title.empty());
   EXPECT_TRUE(Contains(run.window, "Parsing: warrior_m.msm"));
   EXPECT_TRUE(Contains(run.window, "[WARN] No Group Found After Filters (_old)."));
@@ -230,7 +187,7 @@ TEST_F(MsmExportEndToEnd, StopDuringTheExportEndsBeforeTheNextGroup) {
   WriteFile(client_ + "shaman_w.msm", script + "}\n");
 
   testenv::DebugLogCapture log;
-  const Run run = Start({}, TaskFolder() + "\\shaman_w\\HairData\\[0001]HairData\\group_snippet.txt");
+  const PipelineRun run = Start({}, TaskFolder() + "\\shaman_w\\HairData\\[0001]HairData\\group_snippet.txt");
   EXPECT_EQ(run.window.back(), "INFO: Process Stopped.");
   EXPECT_TRUE(Contains(run.window, "[OK] MSM completato."));
   std::set<std::string> groups;

@@ -30,6 +30,10 @@ TEST(ItemListReader, ColumnsLeadingNumberCategoryRuleAndRepeats) {
       "20\tARMOR\ticon/a.tga\tmodel/a.gr2\n21\tARMOR\ticon/b.tga\n22\tARMOR\ticon/a.tga\tmodel/a.gr2\n"
       "23\tARMOR\ticon\\a.tga\tmodel\\a.gr2\n24\tarmor\ticon/a.tga\tmodel/a.gr2\n25\tARMOR\ticon/b.tga\t\n");
   ASSERT_EQ(Vnums(typed), (std::vector<std::int32_t>{1, 2, 5, 6, 20, 21, 24}));
+  // The repeats' numbers stay with the record they were folded into, for their glow effects.
+  EXPECT_EQ(typed[4].foldedVnums, (std::vector<std::int32_t>{22, 23}));
+  EXPECT_EQ(typed[5].foldedVnums, (std::vector<std::int32_t>{25}));
+  EXPECT_TRUE(typed[6].foldedVnums.empty());
   // The type as written (for the folder names) but trimmed and without slashes.
   EXPECT_EQ(typed[0].type + "|" + typed[1].type + "|" + typed[2].type + "|" + typed[3].type,
             "WEAPON|Weapon|wing|aura");

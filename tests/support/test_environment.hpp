@@ -98,6 +98,29 @@ inline std::set<std::string> FilesBelow(const std::string& folder, const std::st
   return files;
 }
 
+// `prefix` before each of the blank-separated `names`: an expected part of a FilesBelow tree.
+inline std::set<std::string> FilesNamed(const std::string& prefix, const std::string& names) {
+  std::set<std::string> files;
+  for (std::size_t at = 0; at < names.size();) {
+    const std::size_t blank = std::min(names.find(' ', at), names.size());
+    files.insert(prefix + names.substr(at, blank - at));
+    at = blank + 1;
+  }
+  return files;
+}
+
+// {{"a\\", "x|y\\z"}} is {"a\\x", "a\\y\\z"}: an expected tree written one folder a line.
+inline std::set<std::string> Tree(const std::vector<std::pair<std::string, std::string>>& folders) {
+  std::set<std::string> files;
+  for (const auto& [folder, names] : folders) {
+    for (std::size_t from = 0, bar = 0; from <= names.size(); from = bar + 1) {
+      bar = std::min(names.find('|', from), names.size());
+      files.insert(folder + names.substr(from, bar - from));
+    }
+  }
+  return files;
+}
+
 inline std::string WithLineEnd(const std::string& text, const std::string& end) {
   std::string out;
   for (const char c : text) out += c == '\n' ? end : std::string(1, c);

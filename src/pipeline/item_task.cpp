@@ -1,0 +1,126 @@
+#include "pipeline/item_task.hpp"
+
+#include <vector>
+
+#include "exporters/item_exporter.hpp"
+#include "filters/old_item_filter.hpp"
+#include "log/gui_log.hpp"
+#include "pipeline/list_choice.hpp"
+#include "pipeline/merged_list.hpp"
+#include "pipeline/pipeline_state.hpp"
+#include "readers/item_list_reader.hpp"
+#include "support/client_file_index.hpp"
+#include "support/client_paths.hpp"
+#include "support/stop_check.hpp"
+#include "support/work_ranges.hpp"
+
+namespace {
+
+constexpr float kItemsBase = 0.33f;
+constexpr float kItemsSpan = 0.33f;
+constexpr float kEarlyEndProgress = 0.66f;
+constexpr std::size_t kProgressStride = 32;
+
+void EndEarly(const std::string& warning) {
+  AddGuiLog(warning, GuiLogWarning);
+  SetProgressMonotonic(kEarlyEndProgress);
+}
+
+// The entries of one merged list that are neither old nor of another category, with the two
+// counts said in the window log.
+std::vector<ItemEntry> KeepNewItems(std::vector<ItemEntry> parsed, std::size_t otherCategoryLines) {
+  const OldItemFilter& filter = OldItemFilter::Instance();
+  std::size_t old = 0;
+  std::vector<ItemEntry> kept;
+  for (ItemEntry& entry : parsed) {
+    if (filter.IsOld(entry.vnum)) {
+      ++old;
+    } else if (!IsItemCategory(TrimCopy(entry.type))) {
+      ++otherCategoryLines;
+    } else {
+      kept.push_back(std::move(entry));
+    }
+  }
+  if (old > 0) AddGuiLog("Item filter: excluded by OLD filter: " + std::to_string(old), GuiLogInfo);
+  if (otherCategoryLines > 0) {
+    AddGuiLog("Item filter: excluded by category (not ARMOR/WEAPON/AURA/WING): " +
+                  std::to_string(otherCategoryLines),
+              GuiLogInfo);
+  }
+  return kept;
+}
+
+// One item at a time, each through the exporter's own pool, on one extra thread.
+void ExportItems(std::vector<ItemEntry>& kept, float listBase, float listSpan) {
+  AddGuiLog("Parsing " + std::to_string(kept.size()) + " items...", GuiLogInfo);
+  const float total = static_cast<float>(kept.size());
+  std::size_t done = 0;
+  RunOneByOne(kept.size(), [&](std::size_t i) {
+    std::vector<ItemEntry> one{kept[i]};
+    ProcessItems(one);
+    if (++done % kProgressStride == 0) {
+      SetProgressMonotonic((listBase + listSpan * static_cast<float>(done) / total - kItemsBase) /
+                           kItemsSpan);
+    }
+  });
+}
+
+void ExportList(const ListGroup& group, float listBase, float listSpan) {
+  const std::string label = CandidateLabel(group);
+  const std::string merged = CreateMergedList(group.paths, label);
+  if (merged.empty()) {
+    AddGuiLog("[WARN] Failed to create merged list for " + label, GuiLogWarning);
+    return;
+  }
+  AddGuiLog("Parsing merged item_list: " + merged + " (merged from " + std::to_string(group.paths.size()) +
+                " files)",
+            GuiLogInfo);
+  std::size_t otherCategoryLines = 0;
+  std::vector<ItemEntry> parsed = ParseItemList(merged, otherCategoryLines);
+  RemoveMergedList(merged);
+
+  std::vector<ItemEntry> kept = KeepNewItems(std::move(parsed), otherCategoryLines);
+  if (kept.empty()) {
+    AddGuiLog("No Valid Item.", GuiLogWarning);
+  } else {
+    ExportItems(kept, listBase, listSpan);
+  }
+  SetProgressMonotonic(listBase + listSpan);
+}
+
+}  // namespace
+
+void RunItemTask() { RunItemTask(ActiveReferenceFolder()); }
+
+void RunItemTask(const std::string& referenceFolder) {
+  AddGuiLog(">> AVVIO PROCESSO ITEMS...", GuiLogInfo);
+  PointOutputAtTaskFolder("Exported_Models_ITEM");
+  const std::string clientRoot = GetPathSettings().clientRoot;
+
+  AddGuiLog("Ricerca item_list.txt in: " + clientRoot, GuiLogInfo);
+  ChosenLists lists;
+  if (!ChooseLists(
+          FindItemLists(clientRoot),
+          {"[WARN] No item_list.txt found.", "Select item_list.txt:", "[WARN] No list Selected. Skip Items.",
+           "[WARN] No valid item_list.txt found after selection."},
+          &EndEarly, lists)) {
+    return;
+  }
+  const std::vector<ListGroup>& groups = lists.groups;
+  const std::vector<int>& chosen = lists.chosen;
+  const std::size_t validLists = lists.validCount;
+
+  BuildClientFileIndex(clientRoot);
+  OldItemFilter::Instance().LoadOldItems(referenceFolder);
+  const float listSpan = kItemsSpan / static_cast<float>(validLists);
+  for (std::size_t k = 0; k < chosen.size(); ++k) {
+    if (StopRequested()) return;
+    const int index = chosen[k];
+    if (index < 0 || static_cast<std::size_t>(index) >= groups.size()) continue;
+    ExportList(groups[static_cast<std::size_t>(index)], kItemsBase + static_cast<float>(k) * listSpan,
+               listSpan);
+  }
+
+  AddGuiLog("[OK] ITEMS completed.", GuiLogSuccess);
+  SetProgressMonotonic(1.0f);
+}

@@ -1,0 +1,119 @@
+#include "pipeline/map_objects_task.hpp"
+
+#include <exception>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "exporters/map_object_exporter.hpp"
+#include "filters/reference_folder.hpp"
+#include "filters/reference_list_maker.hpp"
+#include "log/debug_log.hpp"
+#include "log/gui_log.hpp"
+#include "pipeline/pipeline_state.hpp"
+#include "support/client_file_index.hpp"
+#include "support/client_paths.hpp"
+#include "support/stop_check.hpp"
+
+namespace {
+
+constexpr int kProgressLineStride = 50;
+
+[[noreturn]] void Fail(const std::string& line, const std::string& message) {
+  AddGuiLog(line, GuiLogError);
+  throw std::runtime_error(message);
+}
+
+// The run's .prb files, in index key order; empty when the scan was stopped.
+std::vector<std::string> ScanClient(const std::string& clientRoot) {
+  if (!FolderExists(clientRoot)) {
+    Fail("ERROR scanning files: cannot list " + clientRoot, "Cannot list the client folder: " + clientRoot);
+  }
+  // A fresh listing: files removed since an earlier run in this process must not be answered.
+  ClientFileIndex& index = GetClientFileIndex();
+  index.Clear();
+  index.Build(clientRoot);
+  if (StopRequested()) return {};
+  return index.FilesWithExtension(".prb");
+}
+
+// The objects of the base client that the reference lists were made from, when they list them.
+struct PropertyFilter {
+  std::set<std::string> oldNames;  // lower-cased
+  int skipped = 0;
+
+  bool Skips(const MapObject& object, const std::string& prbPath) {
+    if (oldNames.count(ToLowerCopy(TrimCopy(object.name))) == 0) return false;
+    LogLine("[FilterManager] Skipping object '" + object.name + "' from PRB='" + FileNameOf(prbPath) +
+            "' reason='property_old'");
+    ++skipped;
+    return true;
+  }
+};
+
+bool ExportOne(const std::string& prbPath, const std::string& outputRoot, MapObjectCopies& copies,
+               PropertyFilter& filter) {
+  try {
+    const MapObject object = BuildMapObject(prbPath);
+    return object.valid && !filter.Skips(object, prbPath) && ExportMapObject(object, outputRoot, copies);
+  } catch (const std::exception& error) {
+    LogException("MapObject", error);
+    AddGuiLog("ERROR processing " + FileNameOf(prbPath) + ": " + error.what(), GuiLogError);
+  } catch (...) {
+    LogException("MapObject");
+    AddGuiLog("ERROR processing " + FileNameOf(prbPath) + ": unknown exception", GuiLogError);
+  }
+  return false;
+}
+
+}  // namespace
+
+void RunMapObjectsTask() {
+  AddGuiLog("Starting Map Objects extraction...", GuiLogInfo);
+  const std::string clientRoot = GetPathSettings().clientRoot;
+  const std::string outputRoot = GetPathSettings().outputRoot;
+  if (clientRoot.empty() || outputRoot.empty()) {
+    Fail("[ERROR] Path Not Found! Select Client and Output.", "Path Not Found! Select Client and Output.");
+  }
+  PipelineState& state = GetPipelineState();
+  state.prbFound.store(0);
+  state.prbProcessed.store(0);
+  SetProgressMonotonic(0.1f);
+
+  AddGuiLog("Scanning for PRB files...", GuiLogInfo);
+  const std::vector<std::string> prbFiles = ScanClient(clientRoot);
+  if (StopRequested()) return;
+  const int total = static_cast<int>(prbFiles.size());
+  state.prbFound.store(total);
+  AddGuiLog("Found " + std::to_string(total) + " PRB files", GuiLogSuccess);
+  SetProgressMonotonic(0.2f);
+  if (total == 0) {
+    AddGuiLog("No PRB files found in client!", GuiLogError);
+    return;
+  }
+
+  MapObjectCopies copies;
+  PropertyFilter filter;
+  for (const std::string& name : ReadPropertyOldList(ActiveReferenceFolder())) filter.oldNames.insert(name);
+  int exported = 0;
+  for (int i = 0; i < total; ++i) {
+    if (StopRequested()) {
+      AddGuiLog("Process cancelled by user", GuiLogWarning);
+      return;
+    }
+    if (ExportOne(prbFiles[static_cast<std::size_t>(i)], outputRoot, copies, filter)) ++exported;
+    SetProgressMonotonic(static_cast<float>(i + 1) * 0.7f / static_cast<float>(total) + 0.2f);
+    state.prbProcessed.store(i + 1);
+    if ((i + 1) % kProgressLineStride == 0) {
+      AddGuiLog("Progress: " + std::to_string(i + 1) + "/" + std::to_string(total) + " objects", GuiLogInfo);
+    }
+  }
+  if (filter.skipped > 0) {
+    AddGuiLog("Map filter: excluded by property_old: " + std::to_string(filter.skipped), GuiLogInfo);
+  }
+  SetProgressMonotonic(1.0f);
+  AddGuiLog("Map Objects extraction completed!", GuiLogSuccess);
+  AddGuiLog("Exported: " + std::to_string(exported) + "/" + std::to_string(total) + " objects",
+            GuiLogSuccess);
+}

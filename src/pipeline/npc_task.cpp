@@ -1,0 +1,106 @@
+#include "pipeline/npc_task.hpp"
+
+#include <atomic>
+#include <vector>
+
+#include "exporters/npc_exporter.hpp"
+#include "filters/old_npc_filter.hpp"
+#include "log/gui_log.hpp"
+#include "pipeline/list_choice.hpp"
+#include "pipeline/merged_list.hpp"
+#include "pipeline/pipeline_state.hpp"
+#include "readers/npc_list_reader.hpp"
+#include "support/client_file_index.hpp"
+#include "support/client_paths.hpp"
+#include "support/stop_check.hpp"
+#include "support/work_ranges.hpp"
+
+namespace {
+
+constexpr float kProgressBase = 0.66f;
+constexpr float kProgressSpan = 0.34f;
+constexpr std::size_t kProgressStride = 16;
+
+void EndEarly(const std::string& warning) {
+  AddGuiLog(warning, GuiLogWarning);
+  SetProgressMonotonic(1.0f);
+}
+
+std::vector<NpcEntry> KeepNewNpcs(const std::vector<NpcEntry>& entries) {
+  const OldNpcFilter& filter = OldNpcFilter::Instance();
+  std::vector<NpcEntry> kept;
+  for (const NpcEntry& entry : entries) {
+    if (!filter.IsOld(entry.id)) kept.push_back(entry);
+  }
+  return kept;
+}
+
+// One entry at a time, so that every NPC gets its own collect phase, pool and report.
+void ExportList(NpcProcessor& processor, const std::vector<NpcEntry>& kept, float listBase, float listSpan) {
+  std::atomic<std::size_t> done{0};
+  RunOneByOne(kept.size(), [&](std::size_t i) {
+    processor.Run({kept[i]});
+    const std::size_t now = done.fetch_add(1) + 1;
+    if (now % kProgressStride == 0) {
+      const float reached = listBase + listSpan * static_cast<float>(now) / static_cast<float>(kept.size());
+      SetProgressMonotonic((reached - kProgressBase) / kProgressSpan);
+    }
+  });
+}
+
+}  // namespace
+
+void RunNpcTask() { RunNpcTask(ActiveReferenceFolder()); }
+
+void RunNpcTask(const std::string& referenceFolder) {
+  AddGuiLog(">> AVVIO PROCESSING NPC...", GuiLogInfo);
+  PointOutputAtTaskFolder("Exported_Models_NPC");
+  const std::string clientRoot = GetPathSettings().clientRoot;
+
+  AddGuiLog("Looking For npclist.txt...", GuiLogInfo);
+  ChosenLists lists;
+  if (!ChooseLists(FindNpcLists(clientRoot),
+                   {"[WARN]npclist.txt Not Found.",
+                    "Seleziona npclist.txt da processare:", "[WARN] npclist Not Selected. Skip NPC.",
+                    "[WARN] No valid npclist.txt found after selection."},
+                   &EndEarly, lists)) {
+    return;
+  }
+  const std::vector<ListGroup>& groups = lists.groups;
+  const std::vector<int>& chosen = lists.chosen;
+
+  BuildClientFileIndex(clientRoot);
+  OldNpcFilter::Instance().LoadOldNpcs(referenceFolder);
+  // Its caches belong to this run: the next one may read another client.
+  NpcProcessor processor;
+  const float listSpan = kProgressSpan / static_cast<float>(lists.validCount);
+  for (std::size_t k = 0; k < chosen.size(); ++k) {
+    if (StopRequested()) break;
+    const int index = chosen[k];
+    if (index < 0 || static_cast<std::size_t>(index) >= groups.size()) continue;
+    const ListGroup& group = groups[static_cast<std::size_t>(index)];
+    const std::string label = CandidateLabel(group);
+    const std::string merged = CreateMergedList(group.paths, label);
+    if (merged.empty()) {
+      AddGuiLog("[WARN] Failed to create merged npclist for " + label, GuiLogWarning);
+      continue;
+    }
+    AddGuiLog("Parsing merged npclist: " + merged + " (merged from " + std::to_string(group.paths.size()) +
+                  " files)",
+              GuiLogInfo);
+    const std::vector<NpcEntry> parsed = ParseNpcList(merged);
+    RemoveMergedList(merged);
+    const std::vector<NpcEntry> kept = KeepNewNpcs(parsed);
+    const float listBase = kProgressBase + static_cast<float>(k) * listSpan;
+    if (kept.empty()) {
+      AddGuiLog("Valid NPC Not Found in This List.", GuiLogWarning);
+    } else {
+      AddGuiLog("Processing " + std::to_string(kept.size()) + " NPC...", GuiLogInfo);
+      ExportList(processor, kept, listBase, listSpan);
+    }
+    SetProgressMonotonic(listBase + listSpan);
+  }
+
+  AddGuiLog("[OK] NPC completato.", GuiLogSuccess);
+  SetProgressMonotonic(1.0f);
+}
