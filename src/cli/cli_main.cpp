@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
   AddGr2InfoCommand(app, exitCode);
   AddExportCommand(app, exitCode);
   AddMakeFiltersCommand(app, exitCode);
+#ifdef VINTREL_CONVERT
+  AddConvertCommand(app, exitCode);
+#endif
 
   try {
     app.parse(argc, argv);

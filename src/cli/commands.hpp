@@ -15,3 +15,7 @@ void AddGr2InfoCommand(CLI::App& app, int& exitCode);
 
 // make-filters --client BASE --output DIR: the reference lists of a base client.
 void AddMakeFiltersCommand(CLI::App& app, int& exitCode);
+
+// convert FILE... --output DIR [--client DIR]: .gr2 to .glb, .dds and .tga to .png (builds with the
+// converter).
+void AddConvertCommand(CLI::App& app, int& exitCode);

@@ -24,11 +24,6 @@ struct RootSummary {
   std::vector<std::string> meshNames;  // one per Meshes slot; empty for a null mesh or a mesh without Name
 };
 
-// Bounds on the type tree of a hostile file.
-constexpr int kMaxTypeDepth = 32;
-constexpr std::size_t kMaxMembersPerType = 4096;
-constexpr std::size_t kMaxMembersVisited = 1u << 20;
-
 bool WalkRoot(const Container& container, RootSummary& out, std::string& error);
 
 // ReadContainer, then WalkRoot.

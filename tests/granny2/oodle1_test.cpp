@@ -7,7 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include "granny2/gr2_container.hpp"
+#include "granny2/gr2_mesh_reader.hpp"
 #include "granny2/gr2_root_walk.hpp"
+#include "support/client_paths.hpp"
 #include "support/gr2_writer.hpp"
 #include "support/sha256.hpp"
 #include "support/test_environment.hpp"
@@ -25,7 +27,7 @@ const std::uint8_t* Bytes(const std::string& bytes) {
 
 TEST(Oodle1, RealFilesDecodeToKnownSectionsAndWalkToTheirMeshes) {
   const nlohmann::json expected = nlohmann::json::parse(SharedFile("expected.json"));
-  int files = 0;
+  int files = 0, textured = 0;
   for (const auto& [name, facts] : expected.items()) {
     if (name.front() == '_') continue;
     ++files;
@@ -46,6 +48,14 @@ TEST(Oodle1, RealFilesDecodeToKnownSectionsAndWalkToTheirMeshes) {
     EXPECT_EQ(summary.textures.size(), facts["root_textures"].size());
     ASSERT_EQ(summary.meshNames.size(), facts["meshes"].get<std::size_t>());
     EXPECT_EQ(summary.meshNames[0], facts["first_mesh_name"]);
+    // The mesh layer reads whole: in-range indices, and a texture named through the material's maps.
+    granny2::ModelContent content;
+    ASSERT_TRUE(granny2::ReadModelContent(container, content, error)) << error;
+    ASSERT_EQ(content.meshes.size(), 1u);
+    EXPECT_EQ(content.meshes[0].name, facts["first_mesh_name"]);
+    EXPECT_FALSE(content.meshes[0].indices.empty());
+    ASSERT_EQ(content.materials.size(), 1u);
+    if (ToLowerCopy(ExtensionOf(content.materials[0].diffuseTexture)) == ".dds") ++textured;
 
     // A section whose compressed bytes are too few for the decoder is refused with the decoder's reason.
     const std::size_t sizeField = 0x20 + granny2::InfoHeaderSize(container.version) + 8;
@@ -55,6 +65,7 @@ TEST(Oodle1, RealFilesDecodeToKnownSectionsAndWalkToTheirMeshes) {
     EXPECT_NE(error.find("section 0: Oodle1 data is broken"), std::string::npos) << error;
   }
   EXPECT_EQ(files, 3);
+  EXPECT_EQ(textured, 2);  // the third names its texture only in extended data
 }
 
 // On the largest real section, where the most decoder state is exercised: every input holds exactly its

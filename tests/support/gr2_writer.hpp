@@ -3,6 +3,7 @@
 // raw sections. The options also make the broken and unsupported files the reader must refuse.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,3 +33,48 @@ std::string BuildGr2(const std::vector<std::string>& textures, int meshCount,
                      const Gr2WriteOptions& options = {});
 // Stores the right CRC again after a test changed bytes of the file.
 void FixGr2Crc(std::string& bytes);
+
+// A model with known geometry for the mesh reader and the converters.
+enum class Gr2VertexLayout {
+  Rigid,    // Position, Normal, TextureCoordinates0: real32
+  Skinned,  // Position, BoneWeights normal_uint8[4], BoneIndices uint8[4], Normal, TextureCoordinates0
+  Half,     // TextureCoordinates0 real16[2], Normal real16[3], Position real32[3]: other order and types
+};
+
+struct Gr2TestVertex {
+  std::array<float, 3> position{};
+  std::array<float, 3> normal{0, 0, 1};
+  std::array<float, 2> uv{};
+  std::array<std::uint8_t, 4> boneIndices{};
+  std::array<std::uint8_t, 4> boneWeights{255, 0, 0, 0};
+};
+
+struct Gr2TestMesh {
+  std::string name;
+  Gr2VertexLayout layout = Gr2VertexLayout::Rigid;
+  std::vector<Gr2TestVertex> vertices;
+  std::vector<std::uint32_t> indices;
+  bool indices16 = false;
+  std::vector<std::array<std::int32_t, 3>> groups;  // material index, first triangle, triangle count
+  // One material binding each, whose colour map leads to a texture of this name ("": none).
+  std::vector<std::string> materialTextures;
+  std::vector<std::string> boneBindings;
+};
+
+struct Gr2TestBone {
+  std::string name;
+  std::int32_t parent = -1;
+  std::array<float, 3> position{};
+  std::array<float, 4> orientation{0, 0, 0, 1};
+  std::array<float, 3> scale{1, 1, 1};
+  std::array<float, 16> inverseWorld{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+};
+
+struct Gr2TestModel {
+  std::vector<Gr2TestMesh> meshes;  // all bound by one model
+  std::vector<Gr2TestBone> bones;   // its skeleton
+  std::array<float, 3> placement{};
+  float unitsPerMeter = 1;
+};
+
+std::string BuildGr2Model(const Gr2TestModel& model, const Gr2WriteOptions& options = {});
