@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "log/debug_log.hpp"
 #include "log/gui_log.hpp"
@@ -17,9 +18,10 @@ std::mutex& ResourceTableMutex() {
   return mutex;
 }
 
-EmbeddedResourceTable& ResourceTable() {
-  static EmbeddedResourceTable table;
-  return table;
+// The front end's tables, searched in the order they were handed over.
+std::vector<EmbeddedResourceTable>& ResourceTables() {
+  static std::vector<EmbeddedResourceTable> tables;
+  return tables;
 }
 
 // Ids 210..220 in table order.
@@ -42,14 +44,20 @@ std::string WithoutBareDriveRoot(std::string path) {
 
 void SetEmbeddedResources(EmbeddedResourceTable table) {
   std::lock_guard<std::mutex> lock(ResourceTableMutex());
-  ResourceTable() = table;
+  ResourceTables().assign(1, table);
+}
+
+void AddEmbeddedResources(EmbeddedResourceTable table) {
+  std::lock_guard<std::mutex> lock(ResourceTableMutex());
+  ResourceTables().push_back(table);
 }
 
 const EmbeddedResource* FindEmbeddedResource(int id) {
   std::lock_guard<std::mutex> lock(ResourceTableMutex());
-  const EmbeddedResourceTable& table = ResourceTable();
-  for (std::size_t i = 0; i < table.count; ++i) {
-    if (table.entries[i].id == id) return &table.entries[i];
+  for (const EmbeddedResourceTable& table : ResourceTables()) {
+    for (std::size_t i = 0; i < table.count; ++i) {
+      if (table.entries[i].id == id) return &table.entries[i];
+    }
   }
   return nullptr;
 }

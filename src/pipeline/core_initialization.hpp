@@ -24,10 +24,20 @@ struct EmbeddedResourceTable {
 // The executables' generated table (library vintrel_resources); unit tests do not link it.
 EmbeddedResourceTable VintrelEmbeddedResources();
 
+// The executables' images (library vintrel_images, the window only): ids 101, 200 and 301..303.
+EmbeddedResourceTable VintrelEmbeddedImages();
+
 // The front ends hand their table over at start-up; until then no resource is found.
 void SetEmbeddedResources(EmbeddedResourceTable table);
+// One more table, searched after those already handed over (the window's images).
+void AddEmbeddedResources(EmbeddedResourceTable table);
 const EmbeddedResource* FindEmbeddedResource(int id);
 
+constexpr int kResourceLogo = 101;
+constexpr int kResourceWindowIcon = 200;
+constexpr int kResourceWebButton = 301;
+constexpr int kResourceCommunityButton = 302;
+constexpr int kResourceInfoButton = 303;
 constexpr int kResourceGrannyRuntime = 201;
 constexpr int kResourceFirstReferenceList = 210;
 constexpr int kResourceLastReferenceList = 220;

@@ -165,6 +165,15 @@ void ShowMessageBox(const std::string& title, const std::string& text);
 // Starts a process that outlives this one; arguments passed as they are.
 bool StartDetachedProcess(const std::string& executable, const std::vector<std::string>& arguments);
 
+struct ProgramOutput {
+  bool started = false;  // false: not found, or it could not be started
+  int exitCode = -1;
+  std::string output;  // all it wrote to standard output
+};
+// Runs a program (a bare name is looked for in the search path) with its arguments handed over as
+// a list, no shell in between, and waits for it to end.
+ProgramOutput RunProgramForOutput(const std::string& executable, const std::vector<std::string>& arguments);
+
 using LibraryHandle = void*;
 // The name is an internal path or a bare name for the system search. Null on failure.
 LibraryHandle LoadLibrary(const std::string& nameOrPath);

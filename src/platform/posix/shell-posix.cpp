@@ -35,13 +35,27 @@ bool IsExecutableFile(const std::string& path) {
   _exit(127);
 }
 
-pid_t WaitFor(pid_t pid) {
+pid_t WaitFor(pid_t pid, int* exitStatus = nullptr) {
   int status = 0;
   pid_t result;
   do {
     result = waitpid(pid, &status, 0);
   } while (result < 0 && errno == EINTR);
+  if (exitStatus != nullptr) *exitStatus = result == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+// Reads what ExecOrReport wrote: true, with errno set, when the program could not be started.
+bool ExecFailed(int reportFd) {
+  int error = 0;
+  ssize_t got;
+  do {
+    got = read(reportFd, &error, sizeof error);
+  } while (got < 0 && errno == EINTR);
+  close(reportFd);
+  if (got != static_cast<ssize_t>(sizeof error)) return false;
+  errno = error;
+  return true;
 }
 
 }  // namespace
@@ -102,18 +116,11 @@ bool RunProgram(const std::string& nativeExecutable, const std::vector<std::stri
 
   close(report[1]);
   if (nullInput >= 0) close(nullInput);
-  int error = 0;
-  ssize_t got;
-  do {
-    got = read(report[0], &error, sizeof error);
-  } while (got < 0 && errno == EINTR);
-  close(report[0]);
+  const bool failed = ExecFailed(report[0]);
+  const int error = errno;
   WaitFor(child);
-  if (got == static_cast<ssize_t>(sizeof error)) {
-    errno = error;
-    return false;
-  }
-  return true;
+  errno = error;
+  return !failed;
 }
 
 }  // namespace posix
@@ -140,6 +147,51 @@ bool StartDetachedProcess(const std::string& executable, const std::vector<std::
     return false;
   }
   return posix::RunProgram(native, arguments, false);
+}
+
+ProgramOutput RunProgramForOutput(const std::string& executable, const std::vector<std::string>& arguments) {
+  ProgramOutput result;
+  const std::string native = ExecutableFor(executable);
+  if (native.empty()) return result;
+  std::vector<std::string> storage{native};
+  storage.insert(storage.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& s : storage) argv.push_back(s.data());
+  argv.push_back(nullptr);
+
+  int output[2];
+  int report[2];
+  if (pipe2(output, O_CLOEXEC) != 0) return result;
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    close(output[0]);
+    close(output[1]);
+    return result;
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(output[1], STDOUT_FILENO);
+    posix::ExecOrReport(argv[0], argv.data(), -1, report[1]);
+  }
+  close(output[1]);
+  close(report[1]);
+  if (child < 0) {
+    close(output[0]);
+    close(report[0]);
+    return result;
+  }
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = read(output[0], buffer, sizeof buffer);
+    if (got > 0) {
+      result.output.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  close(output[0]);
+  result.started = !posix::ExecFailed(report[0]);
+  posix::WaitFor(child, &result.exitCode);
+  return result;
 }
 
 bool OpenInShell(const std::string& pathOrAddress) {

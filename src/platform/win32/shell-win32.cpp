@@ -9,6 +9,24 @@ bool LooksLikeAddress(const std::string& text) {
   return text.find("://") != std::string::npos || text.rfind("mailto:", 0) == 0;
 }
 
+// One argument quoted the way the C runtime splits a command line back into arguments.
+std::string QuotedArgument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
+}
+
 }  // namespace
 
 bool OpenInShell(const std::string& pathOrAddress) {
@@ -42,6 +60,45 @@ bool StartDetachedProcess(const std::string& executable, const std::vector<std::
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
+}
+
+ProgramOutput RunProgramForOutput(const std::string& executable, const std::vector<std::string>& arguments) {
+  ProgramOutput result;
+  std::string commandLine = QuotedArgument(WithBackslashes(executable));
+  for (const std::string& argument : arguments) commandLine += " " + QuotedArgument(argument);
+  std::wstring wide = win32::Widen(commandLine);
+
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return result;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process = {};
+  const BOOL created = CreateProcessW(nullptr, wide.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(writeEnd);
+  if (!created) {
+    CloseHandle(readEnd);
+    return result;
+  }
+  result.started = true;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    result.output.append(buffer, got);
+  CloseHandle(readEnd);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD exitCode = 0;
+  if (GetExitCodeProcess(process.hProcess, &exitCode)) result.exitCode = static_cast<int>(exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return result;
 }
 
 }  // namespace platform

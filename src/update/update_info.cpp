@@ -1,0 +1,20 @@
+#include "update/update_info.hpp"
+
+#include "platform/platform.hpp"
+
+UpdateInfo& GetUpdateInfo() {
+  static UpdateInfo* info = new UpdateInfo;
+  return *info;
+}
+
+void PublishUpdate(const std::string& latestVersion, const std::string& downloadUrl,
+                   const std::string& releaseNotes) {
+  UpdateInfo& info = GetUpdateInfo();
+  if (info.updateAvailable.load(std::memory_order_acquire)) return;
+  info.latestVersion = latestVersion;
+  info.downloadUrl = downloadUrl;
+  info.releaseNotes = releaseNotes;
+  info.updateAvailable.store(true, std::memory_order_release);
+}
+
+bool DevModeEnabled() { return platform::GetEnvironmentVariable("VINTREL_DEV").value_or("") == "1"; }
