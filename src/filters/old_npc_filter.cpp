@@ -8,6 +8,18 @@
 #include "readers/text_lines.hpp"
 #include "support/client_paths.hpp"
 
+namespace {
+
+std::string VariantKey(const NpcEntry& entry) {
+  return ToLowerCopy(TrimCopy(entry.folderName)) + "\t" + ToLowerCopy(TrimCopy(entry.variantName));
+}
+
+}  // namespace
+
+bool OldNpcFilter::IsOld(const NpcEntry& entry) const {
+  return entry.id == 0 ? oldVariants.count(VariantKey(entry)) != 0 : IsOld(entry.id);
+}
+
 OldNpcFilter& OldNpcFilter::Instance() {
   static OldNpcFilter instance;
   return instance;
@@ -15,6 +27,7 @@ OldNpcFilter& OldNpcFilter::Instance() {
 
 void OldNpcFilter::LoadOldNpcs(const std::string& referenceFolder) {
   oldNpcVnums.clear();
+  oldVariants.clear();
 
   std::string contents;
   if (!platform::ReadWholeFile(referenceFolder + "\\npclist_old.txt", contents)) {
@@ -36,6 +49,9 @@ void OldNpcFilter::LoadOldNpcs(const std::string& referenceFolder) {
       continue;
     }
     oldNpcVnums.insert(vnum);
+    if (vnum == 0) {
+      for (const NpcEntry& variant : ParseNpcListText(line)) oldVariants.insert(VariantKey(variant));
+    }
     ++linesLoaded;
   }
 

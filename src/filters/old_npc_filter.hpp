@@ -6,6 +6,7 @@
 #include <string>
 
 #include "filters/reference_folder.hpp"
+#include "readers/npc_list_reader.hpp"
 
 class OldNpcFilter {
  public:
@@ -17,6 +18,9 @@ class OldNpcFilter {
   void LoadOldNpcs(const std::string& referenceFolder = ActiveReferenceFolder());
 
   bool IsOld(std::int32_t vnum) const { return oldNpcVnums.count(vnum) != 0; }
+  // By number; a variant line (number 0) by its two names, as every variant shares the number 0.
+  bool IsOld(const NpcEntry& entry) const;
 
   std::set<std::int32_t> oldNpcVnums;
+  std::set<std::string> oldVariants;  // VariantKey of each variant line
 };

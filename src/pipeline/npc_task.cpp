@@ -30,7 +30,7 @@ std::vector<NpcEntry> KeepNewNpcs(const std::vector<NpcEntry>& entries) {
   const OldNpcFilter& filter = OldNpcFilter::Instance();
   std::vector<NpcEntry> kept;
   for (const NpcEntry& entry : entries) {
-    if (!filter.IsOld(entry.id)) kept.push_back(entry);
+    if (!filter.IsOld(entry)) kept.push_back(entry);
   }
   return kept;
 }

@@ -21,6 +21,10 @@ TEST(OldNpcFilter, LoadsNumberedLinesCountsLinesNotNumbersAndSkipsBadNumbers) {
   EXPECT_EQ(filter.oldNpcVnums, (std::set<std::int32_t>{-5, 0, 101, 102, 103, 20001}));
   EXPECT_NE(console.find("Filtro OLD NPC caricato: 7 vnum"), std::string::npos) << console;
   EXPECT_EQ(console.find("[WARN]"), std::string::npos);
+  // Every variant line has the number 0: only the variants the list names are old.
+  EXPECT_TRUE(filter.IsOld(NpcEntry{0, "Guard", "guard_captain ", ""}));
+  EXPECT_FALSE(filter.IsOld(NpcEntry{0, "guard", "guard_sergeant", ""}));
+  EXPECT_TRUE(filter.IsOld(NpcEntry{101, "anything", "", ""}));
 
   // A bad number costs its line only; a missing list empties the filter.
   console =
