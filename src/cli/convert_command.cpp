@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,17 @@ std::string InternalPath(const std::string& path) {
   return platform::AbsoluteInternalPath(platform::ToInternalPath(path));
 }
 
+// Two inputs of one name from different folders must not overwrite each other's result:
+// "x.glb", then "x_2.glb", "x_3.glb", ...
+std::string UnusedName(const std::string& name, std::set<std::string>& used) {
+  const std::size_t dot = name.rfind('.');
+  std::string candidate = name;
+  for (int number = 2; !used.insert(ToLowerCopy(candidate)).second; ++number) {
+    candidate = name.substr(0, dot) + "_" + std::to_string(number) + name.substr(dot);
+  }
+  return candidate;
+}
+
 int RunConvert(const ConvertOptions& options) {
   InitializeCommandLineCore();
   if (!options.client.empty()) {
@@ -38,9 +50,11 @@ int RunConvert(const ConvertOptions& options) {
     return 1;
   }
   bool allConverted = true;
+  std::set<std::string> used;
   for (const std::string& file : options.files) {
     const std::string source = InternalPath(file);
-    const std::string name = ConvertedName(FileNameOf(source));
+    const std::string converted = ConvertedName(FileNameOf(source));
+    const std::string name = converted.empty() ? converted : UnusedName(converted, used);
     const std::string destination = name.empty() ? std::string() : JoinUnderRoot(output, name);
     const ConversionResult result = destination.empty()
                                         ? ConversionResult{false, "", "not a .gr2, .dds or .tga file"}

@@ -81,12 +81,14 @@ TEST(ModelConverter, CommandConvertsWhatItCanAndWarnsAboutTheRest) {
   testenv::WriteFile(dir / "in\\hero.gr2", BuildGr2Model(TwoMeshModel()));
   testenv::WriteFile(dir / "in\\icon.dds", kRedDds);
   testenv::WriteFile(dir / "in\\broken.gr2", std::string(64, 'x'));
+  testenv::WriteFile(dir / "in\\other\\Icon.dds", kRedDds);  // same name: must not replace the first result
   const testenv::CliRun run = testenv::RunProgram(
       testenv::CliPath(),
       {"convert", testenv::NativePath(dir / "in\\hero.gr2"), testenv::NativePath(dir / "in\\icon.dds"),
-       testenv::NativePath(dir / "in\\broken.gr2"), "--output", testenv::NativePath(dir / "out")});
+       testenv::NativePath(dir / "in\\broken.gr2"), testenv::NativePath(dir / "in\\other\\Icon.dds"),
+       "--output", testenv::NativePath(dir / "out")});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(testenv::NamesIn(dir / "out"), (std::vector<std::string>{"hero.glb", "icon.png"}));
+  EXPECT_EQ(testenv::NamesIn(dir / "out"), (std::vector<std::string>{"hero.glb", "icon.png", "Icon_2.png"}));
   EXPECT_NE(run.out.find("[WARN] Cannot convert " + testenv::NativePath(dir / "in\\broken.gr2") +
                          ": not a GR2 file (unknown magic)"),
             std::string::npos)
