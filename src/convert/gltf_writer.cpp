@@ -299,7 +299,8 @@ class GlbBuilder {
   }
 
   std::string Assemble() {
-    std::string text = doc_.dump();
+    // Names stored in models are not always UTF-8, which glTF's JSON must be.
+    std::string text = doc_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     text.resize((text.size() + 3) / 4 * 4, ' ');
     bin_.resize((bin_.size() + 3) / 4 * 4, '\0');
     std::string glb;

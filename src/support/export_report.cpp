@@ -182,7 +182,7 @@ std::string ReportJson(const ExportJournal& journal, const ReportRunInfo& run) {
                       {"skippedAsStandard", totals.skippedAsStandard},
                       {"leftOut", totals.leftOut},
                       {"refused", totals.refused}};
-  return report.dump(2) + "\n";
+  return report.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::string ReportText(const ExportJournal& journal, const ReportRunInfo& run) {
