@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <utility>
 
@@ -90,9 +89,7 @@ TEST_F(NpcExportEndToEnd, ExportsEachNewFolderWithItsEffectsAndTexturesAndNothin
 
   DebugLogCapture log;
   testing::internal::CaptureStdout();
-  const auto started = std::chrono::steady_clock::now();
   const std::vector<std::string> window = Start();
-  const auto took = std::chrono::steady_clock::now() - started;
   const std::string console = testing::internal::GetCapturedStdout();
   const std::vector<std::string> lines = log.Lines();
 
@@ -165,8 +162,6 @@ TEST_F(NpcExportEndToEnd, ExportsEachNewFolderWithItsEffectsAndTexturesAndNothin
       std::string::npos)
       << console;
   EXPECT_NE(console.find("Nessuna folder NPC trovata!"), std::string::npos);
-  // Thirteen one-entry runs: a progress bar that slept out its 500 ms period would take over 4 s.
-  EXPECT_LT(took, std::chrono::seconds(4));
 }
 
 TEST_F(NpcExportEndToEnd, StopEndsTheListAfterTheNpcInProgress) {
