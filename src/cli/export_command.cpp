@@ -8,6 +8,9 @@
 #include <thread>
 
 #include "cli/commands.hpp"
+#ifdef VINTREL_CONVERT
+#include "convert/model_converter.hpp"
+#endif
 #include "log/console.hpp"
 #include "log/debug_log.hpp"
 #include "log/gui_log.hpp"
@@ -95,6 +98,21 @@ std::atomic<bool> g_badSelection{false};
 
 void RequestStop() { GetPipelineState().stopRequested.store(true); }
 
+// Ctrl+C ends the task in progress and the tasks after it.
+std::atomic<bool> g_interrupted{false};
+
+void Interrupt() {
+  g_interrupted.store(true);
+  RequestStop();
+}
+
+int Worse(int a, int b) {
+  const auto rank = [](int code) {
+    return code == kExportCompleted ? 0 : code == kExportStopped ? 1 : code == kExportFailed ? 2 : 3;
+  };
+  return rank(a) >= rank(b) ? a : b;
+}
+
 // The indices that are not below `count`, comma-separated; empty when all are.
 std::string IndicesOutside(const std::vector<int>& indices, std::size_t count) {
   std::string outside;
@@ -173,12 +191,40 @@ bool ParseSelection(const std::string& text, bool& all, std::vector<int>& indice
   return true;
 }
 
+namespace {
+
+// One task run on the worker thread, its questions answered as --select says.
+int RunOneTask(int taskKind, bool all, const std::vector<int>& indices) {
+  GetPipelineState().selectedTask.store(taskKind);
+  g_outcome.store(kExportFailed);
+  g_badSelection.store(false);
+  std::atomic<bool> finished{false};
+  std::thread worker([&finished] {
+    RunPipeline();
+    finished.store(true);
+  });
+  while (!finished.load()) {
+    AnswerSelection(all, indices);
+    ShowPrbCounts(taskKind, false);
+    platform::SleepMilliseconds(20);
+  }
+  worker.join();
+  ShowPrbCounts(taskKind, true);
+  return g_badSelection.load() ? kExportBadArguments : g_outcome.load();
+}
+
+}  // namespace
+
 int RunExportCommand(const ExportOptions& options) {
-  const TaskInfo* task = FindTaskByCliName(options.task);
+  std::vector<int> kinds;
+  for (const TaskInfo& known : TaskTable()) {
+    if (options.task == kAllTasks || options.task == known.cliName) kinds.push_back(known.kind);
+  }
   bool all = false;
   std::vector<int> indices;
-  if (task == nullptr || GetTaskDriver(task->kind) == nullptr ||
-      !ParseSelection(options.select, all, indices)) {
+  bool available = !kinds.empty();
+  for (const int kind : kinds) available = available && GetTaskDriver(kind) != nullptr;
+  if (!available || !ParseSelection(options.select, all, indices)) {
     std::fprintf(stderr, "Bad arguments: --task or --select\n");
     return kExportBadArguments;
   }
@@ -207,29 +253,45 @@ int RunExportCommand(const ExportOptions& options) {
     GetPathSettings().mirrorRoot = mirror;
   }
   GetPathSettings().referenceFolder = options.filters.empty() ? std::string() : InternalPath(options.filters);
-  GetPipelineState().selectedTask.store(task->kind);
-
-  g_outcome.store(kExportFailed);
-  g_badSelection.store(false);
-  platform::OnInterrupt(RequestStop);
-  std::atomic<bool> finished{false};
-  std::thread worker([&finished] {
-    RunPipeline();
-    finished.store(true);
-  });
-  while (!finished.load()) {
-    AnswerSelection(all, indices);
-    ShowPrbCounts(task->kind, false);
-    platform::SleepMilliseconds(20);
+#ifdef VINTREL_CONVERT
+  SetExportConverter(ConvertExportedFile);
+#else
+  if (options.convert) {
+    std::fprintf(stderr, "Bad arguments: --convert needs a build with the converters\n");
+    return kExportBadArguments;
   }
-  worker.join();
-  ShowPrbCounts(task->kind, true);
-  if (g_badSelection.load()) g_outcome.store(kExportBadArguments);
+#endif
+  RunOptions run;
+  run.dryRun = options.dryRun;
+  run.convert = options.convert;
+  run.reportFile = options.report.empty() ? std::string() : InternalPath(options.report);
+  SetRunOptions(run);
+
+  g_interrupted.store(false);
+  platform::OnInterrupt(Interrupt);
+  int exitCode = kExportCompleted;
+  for (const int kind : kinds) {
+    if (g_interrupted.load()) break;
+    if (kinds.size() > 1 && !run.reportFile.empty()) {
+      // One report per task: "plan.json" becomes "plan-hair-body.json", ...
+      RunOptions perTask = run;
+      const std::size_t dot = run.reportFile.rfind('.');
+      const std::size_t cut = dot == std::string::npos || dot < run.reportFile.find_last_of('\\') + 1
+                                  ? run.reportFile.size()
+                                  : dot;
+      perTask.reportFile =
+          run.reportFile.substr(0, cut) + "-" + FindTask(kind)->cliName + run.reportFile.substr(cut);
+      SetRunOptions(perTask);
+    }
+    const int outcome = RunOneTask(kind, all, indices);
+    exitCode = Worse(exitCode, outcome);
+    if (outcome == kExportBadArguments) break;
+  }
 
   SetGuiLogListener(nullptr);
   GrannyAnalyzer::Shutdown();
   StopLogWriter();
-  return g_outcome.load();
+  return exitCode;
 }
 
 void AddExportCommand(CLI::App& app, int& exitCode) {
@@ -241,7 +303,8 @@ void AddExportCommand(CLI::App& app, int& exitCode) {
   for (const TaskInfo& task : TaskTable()) {
     if (GetTaskDriver(task.kind) != nullptr) taskNames.push_back(task.cliName);
   }
-  command->add_option("--task", options->task, "The task to run")
+  taskNames.push_back(kAllTasks);
+  command->add_option("--task", options->task, "The task to run; all: the four one after another")
       ->check(CLI::IsMember(taskNames))
       ->capture_default_str();
   command
@@ -261,6 +324,12 @@ void AddExportCommand(CLI::App& app, int& exitCode) {
   mirror->excludes(noMirror);
   command->add_option("--filters", options->filters,
                       "Reference lists (made by make-filters) to use instead of the bundled ones");
+  command->add_flag("--dry-run", options->dryRun,
+                    "Say what the run would write (and print the plan) without creating or copying anything");
+  command->add_flag("--convert", options->convert,
+                    "Also write a .glb beside every exported .gr2 and a .png beside every .dds/.tga");
+  command->add_option("--report", options->report,
+                      "Also write the run's report (JSON) to this file (with --task all: FILE-<task>.json)");
   command->callback([options, mirror, &exitCode] {
     options->hasMirrorRoot = mirror->count() > 0;
     exitCode = RunExportCommand(*options);

@@ -18,9 +18,15 @@ struct ExportOptions {
   bool hasMirrorRoot = false;
   bool noMirror = false;
   std::string filters;  // reference lists to use instead of the bundled ones; empty: the bundled ones
+  bool dryRun = false;
+  bool convert = false;
+  std::string report;  // also write the report's JSON here
 };
 
-// Exit codes of a run.
+// --task all: the four tasks one after another, in this order.
+constexpr const char* kAllTasks = "all";
+
+// Exit codes of a run; of several runs, the worst: failed over stopped over completed.
 constexpr int kExportCompleted = 0;  // "OK: Task Completed."
 constexpr int kExportFailed = 1;     // "ERROR: ..."
 constexpr int kExportBadArguments = 2;

@@ -112,6 +112,12 @@ ConversionResult ConvertFile(const std::string& source, const std::string& desti
   return result;
 }
 
+bool ConvertExportedFile(const std::string& path, std::string& reason) {
+  const ConversionResult result = ConvertBesideSource(path);
+  reason = result.reason;
+  return result.ok;
+}
+
 ConversionResult ConvertBesideSource(const std::string& path) {
   const std::string name = ConvertedName(FileNameOf(path));
   if (name.empty()) return {false, std::string(), "not a .gr2, .dds or .tga file"};

@@ -20,3 +20,6 @@ ConversionResult ConvertFile(const std::string& source, const std::string& desti
 
 // ConvertFile into ConvertedName(source) beside the source.
 ConversionResult ConvertBesideSource(const std::string& path);
+
+// ConvertBesideSource in the form an export run calls after its task; false with the reason.
+bool ConvertExportedFile(const std::string& path, std::string& reason);

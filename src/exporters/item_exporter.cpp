@@ -13,6 +13,7 @@
 #include "support/client_paths.hpp"
 #include "support/contained_path.hpp"
 #include "support/export_files.hpp"
+#include "support/export_journal.hpp"
 #include "support/file_operations.hpp"
 #include "support/granny_analyzer.hpp"
 #include "support/stop_check.hpp"
@@ -49,20 +50,26 @@ void AnalyzeModelTextures(ItemEntry& item) {
   for (const GrannyTexture& texture : info.textures) {
     if (StopRequested()) return;
     const std::string path = ResolveGameAsset(texture.fileName);
-    if (path.empty()) continue;
+    if (path.empty()) {
+      RecordMissingReference(texture.fileName, "model texture");
+      continue;
+    }
     ++item.texturesFound;
     item.textures.push_back(path + "|" + StripGameRootPrefix(texture.fileName));
   }
 }
 
 // Two effect scripts often name the same texture; it is listed (and copied) once.
-void AddEffectFiles(const std::vector<std::string>& names, const std::string& scriptFile,
+void AddEffectFiles(const std::vector<std::string>& names, const char* namedBy, const std::string& scriptFile,
                     std::vector<std::string>& found, std::int32_t& foundCount,
                     std::unordered_set<std::string>& listed) {
   for (const std::string& name : names) {
     if (StopRequested()) return;
     const std::string path = ResolveEffectFile(name, scriptFile);
-    if (path.empty()) continue;
+    if (path.empty()) {
+      RecordMissingReference(name, namedBy);
+      continue;
+    }
     const std::string pair = path + "|" + StripGameRootPrefix(name);
     if (!listed.insert(pair).second) continue;
     found.push_back(pair);
@@ -95,13 +102,18 @@ void AnalyzeEffects(ItemEntry& item) {
     if (StopRequested()) return;
     // Scripts, like models, seldom sit at their game path below the client root.
     const std::string scriptFile = ResolveGameAsset(script);
-    if (scriptFile.empty()) continue;
+    if (scriptFile.empty()) {
+      RecordMissingReference(script, "effect script");
+      continue;
+    }
     const MseRecord mse = ParseMse(scriptFile);
     if (!mse.ok) continue;
     item.effectMeshesTotal += static_cast<std::int32_t>(mse.meshFiles.size());
     item.effectTexturesTotal += static_cast<std::int32_t>(mse.textureFiles.size());
-    AddEffectFiles(mse.meshFiles, scriptFile, item.effectMeshes, item.effectMeshesFound, listed);
-    AddEffectFiles(mse.textureFiles, scriptFile, item.effectTextures, item.effectTexturesFound, listed);
+    AddEffectFiles(mse.meshFiles, "effect mesh", scriptFile, item.effectMeshes, item.effectMeshesFound,
+                   listed);
+    AddEffectFiles(mse.textureFiles, "effect texture", scriptFile, item.effectTextures,
+                   item.effectTexturesFound, listed);
   }
 }
 
@@ -141,7 +153,13 @@ void ExportEffects(const ItemEntry& item, const std::string& folder) {
   }
 }
 
+std::string ItemFolderRel(const ItemEntry& item) {
+  return item.type + "\\[" + std::to_string(item.vnum) + "]";
+}
+
 void AnalyzeAndExport(ItemEntry& item) {
+  const JournalBundleScope bundle(JoinUnderRoot(GetPathSettings().outputRoot, ItemFolderRel(item)),
+                                  item.sourceFile, item.sourceLine);
   try {
     AnalyzeItem(item);
     if (StopRequested()) return;
@@ -168,10 +186,16 @@ void AnalyzeItem(ItemEntry& item) {
   if (StopRequested()) return;
   item.resolvedModel = ResolveGameAsset(item.modelPath);
   item.modelFound = !item.resolvedModel.empty();
-  if (!item.modelFound) item.resolvedModel = kItemNotFound;
+  if (!item.modelFound) {
+    item.resolvedModel = kItemNotFound;
+    if (!item.modelPath.empty()) RecordMissingReference(item.modelPath, "model");
+  }
   if (StopRequested()) return;
   item.resolvedIcon = ResolveGameAsset(item.iconPath);
-  if (item.resolvedIcon.empty()) item.resolvedIcon = kItemNotFound;
+  if (item.resolvedIcon.empty()) {
+    item.resolvedIcon = kItemNotFound;
+    if (!item.iconPath.empty()) RecordMissingReference(item.iconPath, "icon");
+  }
   if (!item.modelFound || StopRequested()) return;
   AnalyzeModelTextures(item);
   if (StopRequested()) return;
@@ -180,10 +204,14 @@ void AnalyzeItem(ItemEntry& item) {
 
 void ExportItem(const ItemEntry& item) {
   if (StopRequested()) return;
-  if (!item.modelFound && item.textures.empty() && item.resolvedIcon == kItemNotFound) return;
-  const std::string rel = item.type + "\\[" + std::to_string(item.vnum) + "]";
+  if (!item.modelFound && item.textures.empty() && item.resolvedIcon == kItemNotFound) {
+    RecordLeftOut({std::to_string(item.vnum), "nothing found", "", ""});
+    return;
+  }
+  const std::string rel = ItemFolderRel(item);
   const std::string folder = JoinUnderRoot(GetPathSettings().outputRoot, rel);
   if (folder.empty()) {
+    RecordRefusedPath(rel);
     ReportWarn("Refused path outside the export folder: " + rel);
     return;
   }

@@ -11,6 +11,7 @@
 #include "support/client_paths.hpp"
 #include "support/contained_path.hpp"
 #include "support/export_files.hpp"
+#include "support/export_journal.hpp"
 #include "support/granny_analyzer.hpp"
 #include "support/mirror_root.hpp"
 
@@ -136,6 +137,7 @@ bool CopyOnce(const std::string& source, const std::string& folder, const std::s
               MapObjectCopies& copies) {
   const std::string dest = JoinUnderRoot(folder, rel);
   if (dest.empty()) {
+    RecordRefusedPath(rel);
     ReportWarn("Refused path outside the export folder: " + rel);
     return false;
   }
@@ -159,10 +161,14 @@ class ObjectFolder {
   ObjectFolder(const std::string& folder, MapObjectCopies& copies) : folder_(folder), copies_(copies) {}
 
   // The asset copy (with `mirror`, the texture copy) of a listed path; counted when copied.
-  void Take(const std::string& path, bool mirror, const char* tag) {
+  // `namedBy` says what named it when it is not found.
+  void Take(const std::string& path, bool mirror, const char* tag, const char* namedBy) {
     if (taken_.count(path) != 0) return;
     const std::string source = SourceOf(path);
-    if (source.empty()) return;
+    if (source.empty()) {
+      RecordMissingReference(path, namedBy);
+      return;
+    }
     const std::string rel = CopyPathOf(path);
     const bool copied = CopyOnce(source, folder_, rel, copies_);
     if (mirror) MirrorOnce(source, rel, copies_);
@@ -223,6 +229,7 @@ bool ExportMapObject(const MapObject& object, const std::string& outputRoot, Map
   const std::string category = outputRoot + "\\map_objects\\" + CategoryFolderOf(object.type);
   const std::string folder = JoinUnderRoot(category, object.name);
   if (folder.size() <= category.size()) {
+    RecordRefusedPath(object.name);
     AddGuiLog("[WARN] Refused object name outside the export folder: " + object.name, GuiLogWarning);
     return false;
   }
@@ -231,17 +238,19 @@ bool ExportMapObject(const MapObject& object, const std::string& outputRoot, Map
     return false;
   }
   Say("[Export] " + object.name);
+  const JournalBundleScope bundle(folder, object.prbPath, 0);
   ObjectFolder files(folder, copies);
   if (!object.gr2Path.empty()) {
-    files.Take(object.gr2Path, false, "GR2");
+    files.Take(object.gr2Path, false, "GR2", "model");
     const std::string model = SourceOf(object.gr2Path);
     const std::string name = FileNameOf(object.gr2Path);
     if (!model.empty()) files.Plain(model, name, "  [GR2 ROOT] " + name + " (copy di comodo)");
   }
-  for (const std::string& texture : object.gr2Textures) files.Take(texture, true, "TEX");
-  for (const std::string& script : object.effectFiles) files.Take(script, false, "MSE");
-  for (const std::string& mesh : object.meshFiles) files.Take(mesh, false, "MDE");
-  for (const std::string& texture : object.effectTextures) files.Take(texture, true, nullptr);
+  for (const std::string& texture : object.gr2Textures) files.Take(texture, true, "TEX", "model texture");
+  for (const std::string& script : object.effectFiles) files.Take(script, false, "MSE", "effect script");
+  for (const std::string& mesh : object.meshFiles) files.Take(mesh, false, "MDE", "effect mesh");
+  for (const std::string& texture : object.effectTextures)
+    files.Take(texture, true, nullptr, "effect texture");
   for (const auto& [path, tag] :
        {std::make_pair(&object.prbPath, "PRB"), std::make_pair(&object.prePath, "PRE")}) {
     if (path->empty() || !FileExists(*path)) continue;

@@ -11,6 +11,7 @@
 #include "support/client_paths.hpp"
 #include "support/contained_path.hpp"
 #include "support/export_files.hpp"
+#include "support/export_journal.hpp"
 #include "support/file_operations.hpp"
 #include "support/link_guard.hpp"
 #include "support/stop_check.hpp"
@@ -35,15 +36,17 @@ void WarnOutside(const std::string& rel, Counters& counters) {
   ++counters.warnings;
 }
 
-const DataFileKind kEffectFile{"MDE ", "mkdir_mde_dest:", "copy_mde:"};
-const DataFileKind kModelTexture{"texture ", "", "copy_tex:"};
-const DataFileKind kScriptTexture{"DDS ", "", "copy_dds:"};
+const DataFileKind kEffectFile{"MDE ", "mkdir_mde_dest:", "copy_mde:", "effect mesh"};
+const DataFileKind kModelTexture{"texture ", "", "copy_tex:", "model texture"};
+const DataFileKind kScriptTexture{"DDS ", "", "copy_dds:", "script texture"};
 
-// Counts one data file into the group's summary. False when it was not found.
-bool ExportCounted(const DataFileKind& kind, const std::string& rel, const std::string& shown,
-                   const std::string& notFound, const std::string& folder, std::int32_t& copied,
-                   Counters& counters) {
+// Counts one data file into the group's summary. False when it was not found. `reference` is the
+// name as the data writes it.
+bool ExportCounted(const DataFileKind& kind, const std::string& reference, const std::string& rel,
+                   const std::string& shown, const std::string& notFound, const std::string& folder,
+                   std::int32_t& copied, Counters& counters) {
   const DataFileOutcome outcome = ExportDataFile(kind, rel, shown, notFound, folder);
+  if (outcome == DataFileOutcome::NotFound) RecordMissingReference(reference, kind.namedBy);
   if (outcome == DataFileOutcome::Copied) {
     ++copied;
   } else {
@@ -57,8 +60,8 @@ void ExportEffectFiles(const MsmGroupRecord& record, const std::string& folder, 
     if (StopRequested()) return;
     const std::string rel = StripGameRootPrefix(mesh);
     const std::string name = FileNameOf(rel);
-    ExportCounted(kEffectFile, rel, name, "MDE not found: " + name + " (original: " + mesh + ")", folder,
-                   counters.mdeCopied, counters);
+    ExportCounted(kEffectFile, mesh, rel, name, "MDE not found: " + name + " (original: " + mesh + ")",
+                  folder, counters.mdeCopied, counters);
   }
 }
 
@@ -68,8 +71,8 @@ void ExportModelTextures(const MsmGroupRecord& record, const std::string& folder
     if (StopRequested()) return;
     const std::string rel = StripGameRootPrefix(texture.fileName);
     // A texture not found is not remembered, so the script's copy of the name is tried again.
-    if (ExportCounted(kModelTexture, rel, rel, "Texture not found: " + rel, folder, counters.texturesCopied,
-                       counters)) {
+    if (ExportCounted(kModelTexture, texture.fileName, rel, rel, "Texture not found: " + rel, folder,
+                      counters.texturesCopied, counters)) {
       handled.insert(rel);
     }
   }
@@ -81,7 +84,8 @@ void ExportScriptTextures(const MsmGroupRecord& record, const std::string& folde
     if (StopRequested()) return;
     const std::string rel = StripGameRootPrefix(value);
     if (handled.count(rel) != 0) continue;
-    ExportCounted(kScriptTexture, rel, rel, "DDS not found: " + rel, folder, counters.ddsCopied, counters);
+    ExportCounted(kScriptTexture, value, rel, rel, "DDS not found: " + rel, folder, counters.ddsCopied,
+                  counters);
   }
 }
 
@@ -111,6 +115,7 @@ void ExportOnce(const MsmGroupRecord& record) {
     LogExportRecord(record, "error", 0, 0, 0, 1, message);
     return;
   }
+  const JournalBundleScope bundle(folder, record.msmPath, record.sourceLine);
 
   const std::string snippetPath = folder + "\\group_snippet.txt";
   SetLastOp("write_snippet:" + snippetPath);
@@ -125,11 +130,13 @@ void ExportOnce(const MsmGroupRecord& record) {
   const std::string& modelSource = record.modelInfo.gr2Path;
   if (modelSource.empty() || !FileExists(modelSource) || !InsideClientRoot(modelSource)) {
     ReportWarn("GR2 source missing or not found: " + modelSource);
+    RecordMissingReference(record.modelPath, "model");
     ++counters.warnings;
   } else {
     const std::string modelName = FileNameOf(modelSource);
     const std::string dest = JoinUnderRoot(folder, modelName);
     if (dest.empty()) {
+      RecordRefusedPath(modelName);
       WarnOutside(modelName, counters);
     } else {
       SetLastOp("copy_gr2:" + modelSource + "->" + dest);

@@ -17,6 +17,7 @@
 #include "support/client_paths.hpp"
 #include "support/contained_path.hpp"
 #include "support/export_files.hpp"
+#include "support/export_journal.hpp"
 #include "support/file_operations.hpp"
 #include "support/folder_walk.hpp"
 #include "support/granny_analyzer.hpp"
@@ -145,7 +146,13 @@ class EffectCopy {
     const std::string besideRel = bare && !scriptFolder.empty() ? scriptFolder + "\\" + rel : rel;
     if (!visited_.insert(besideRel).second) return;
     const std::string source = ResolveEffectFile(reference, script);
-    if (source.empty() || !FileExists(source)) return;
+    if (source.empty() || !FileExists(source)) {
+      const std::string extension = ExtensionOf(rel);
+      RecordMissingReference(reference, extension == ".mse"   ? "effect script"
+                                        : extension == ".dds" ? "effect texture"
+                                                              : "effect mesh");
+      return;
+    }
     const std::string copyRel = bare && SameFolder(source, script) ? besideRel : rel;
     if (CopyBelowRoot(source, exportFolder_, copyRel, "mkdir_effect:", "copy_effect:") ==
         CopyOutcome::Outside) {
@@ -337,6 +344,7 @@ bool NpcProcessor::Locate(const std::string& name, Pair& pair) {
   pair.name = NpcExportName(name);
   pair.exportFolder = JoinUnderRoot(GetPathSettings().outputRoot, "[" + pair.name + "]");
   if (pair.exportFolder.empty()) {
+    RecordRefusedPath("[" + pair.name + "]");
     Refuse(name, "no folder of the output can bear its name");
     return false;
   }
@@ -351,6 +359,7 @@ void NpcProcessor::Count(std::int32_t NpcReport::*counter) {
 void NpcProcessor::CopyModelTextures(const Pair& pair) {
   const std::string model = NpcModelPath(pair.folder, pair.name);
   if (model.empty()) {
+    RecordMissingReference(pair.name + ".gr2", "model");
     Count(&NpcReport::gr2Missing);
     return;
   }
@@ -371,6 +380,7 @@ void NpcProcessor::CopyModelTextures(const Pair& pair) {
     const std::string rel = StripGameRootPrefix(texture.fileName);
     const std::string source = ResolveSource(rel, FileNameOf(rel));
     if (source.empty() || !FileExists(source)) {
+      RecordMissingReference(texture.fileName, "model texture");
       Count(&NpcReport::texturesMissing);
       continue;
     }
@@ -384,6 +394,7 @@ void NpcProcessor::CopyModelTextures(const Pair& pair) {
 }
 
 void NpcProcessor::ExportPair(const Pair& pair) {
+  const JournalBundleScope bundle(pair.exportFolder, pair.originFile, pair.originLine);
   CopyNpcFolder(pair.folder, pair.exportFolder);
   // The mirror keeps the game's own layout: the folder goes to its game path.
   const std::string rel = GamePathOfFolder(pair.folder);
@@ -406,6 +417,9 @@ void NpcProcessor::Run(const std::vector<NpcEntry>& entries) {
     const std::string& a = entry.folderName;
     const std::string& b = entry.variantName;
     Pair pair;
+    pair.originFile = entry.sourceFile;
+    pair.originLine = entry.sourceLine;
+    const std::size_t pairsBefore = pairs.size();
     if (!a.empty() && seen.insert(a).second) {
       if (Locate(a, pair) && HasNpcModel(pair.folder, pair.name)) {
         pairs.push_back(pair);
@@ -422,6 +436,7 @@ void NpcProcessor::Run(const std::vector<NpcEntry>& entries) {
                 pair.folder);
       }
     }
+    if (pairs.size() == pairsBefore) RecordLeftOut({a.empty() ? b : a, "nothing found", "", ""});
     PrintScanProgress(static_cast<int>(pairs.size()), total);
   }
 

@@ -43,6 +43,8 @@ class NpcProcessor {
     std::string name;          // export and model name
     std::string folder;        // the client folder
     std::string exportFolder;  // outputRoot\[name]
+    std::string originFile;    // the list line that named it, for the report
+    int originLine = 0;
   };
   struct FoundFolder {
     std::string path;

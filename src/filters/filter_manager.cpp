@@ -6,6 +6,7 @@
 #include "log/debug_log.hpp"
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
+#include "support/export_journal.hpp"
 
 namespace {
 
@@ -55,6 +56,15 @@ void FilterManager::LoadOldMsm(const std::string& referenceFolder) {
   PrintOk(kFilterSeparator);
 }
 
+namespace {
+
+// "script.msm: HairData03": the same group name recurs in every script.
+std::string ScriptGroupName(const MsmGroupRecord& record) {
+  return FileNameOf(record.msmPath) + ": " + record.groupName;
+}
+
+}  // namespace
+
 bool FilterManager::ShouldSkipGroup(const MsmGroupRecord& record) const {
   const std::string model = LowerModelFileName(record);
   const auto logSkip = [&record](const std::string& reason) {
@@ -64,12 +74,15 @@ bool FilterManager::ShouldSkipGroup(const MsmGroupRecord& record) const {
 
   if (!record.modelPath.empty() && !model.empty() && oldModelNames.count(model) != 0) {
     logSkip("model_old' model='" + model + "'");
+    RecordLeftOut({ScriptGroupName(record), "standard", "model name", model});
     return true;
   }
   if (IsNumberedGroupType(record.groupType) && record.groupIndex != -1 &&
       standardGroups.count(StandardGroupKey(record.groupIndex, record.groupType, model)) != 0) {
     logSkip("shapekey_old' index=" + std::to_string(record.groupIndex) + " type='" + record.groupType +
             "' model='" + model + "'");
+    RecordLeftOut({ScriptGroupName(record), "standard", "slot",
+                   record.groupType + " " + std::to_string(record.groupIndex) + " " + model});
     return true;
   }
   return false;

@@ -11,6 +11,7 @@
 #include "readers/item_list_reader.hpp"
 #include "support/client_file_index.hpp"
 #include "support/client_paths.hpp"
+#include "support/export_journal.hpp"
 #include "support/stop_check.hpp"
 #include "support/work_ranges.hpp"
 
@@ -33,10 +34,13 @@ std::vector<ItemEntry> KeepNewItems(std::vector<ItemEntry> parsed, std::size_t o
   std::size_t old = 0;
   std::vector<ItemEntry> kept;
   for (ItemEntry& entry : parsed) {
+    const std::string number = std::to_string(entry.vnum);
     if (filter.IsOld(entry.vnum)) {
       ++old;
+      RecordLeftOut({number, "standard", "number", number});
     } else if (!IsItemCategory(TrimCopy(entry.type))) {
       ++otherCategoryLines;
+      RecordLeftOut({number, "category", "", entry.type});
     } else {
       kept.push_back(std::move(entry));
     }
@@ -67,7 +71,8 @@ void ExportItems(std::vector<ItemEntry>& kept, float listBase, float listSpan) {
 
 void ExportList(const ListGroup& group, float listBase, float listSpan) {
   const std::string label = CandidateLabel(group);
-  const std::string merged = CreateMergedList(group.paths, label);
+  std::vector<MergedLineOrigin> origins;
+  const std::string merged = CreateMergedList(group.paths, label, origins);
   if (merged.empty()) {
     AddGuiLog("[WARN] Failed to create merged list for " + label, GuiLogWarning);
     return;
@@ -78,6 +83,7 @@ void ExportList(const ListGroup& group, float listBase, float listSpan) {
   std::size_t otherCategoryLines = 0;
   std::vector<ItemEntry> parsed = ParseItemList(merged, otherCategoryLines);
   RemoveMergedList(merged);
+  TraceToSourceLists(parsed, origins);
 
   std::vector<ItemEntry> kept = KeepNewItems(std::move(parsed), otherCategoryLines);
   if (kept.empty()) {

@@ -14,6 +14,7 @@
 #include "pipeline/pipeline_state.hpp"
 #include "support/client_file_index.hpp"
 #include "support/client_paths.hpp"
+#include "support/export_journal.hpp"
 #include "support/stop_check.hpp"
 
 namespace {
@@ -47,6 +48,7 @@ struct PropertyFilter {
     if (oldNames.count(ToLowerCopy(TrimCopy(object.name))) == 0) return false;
     LogLine("[FilterManager] Skipping object '" + object.name + "' from PRB='" + FileNameOf(prbPath) +
             "' reason='property_old'");
+    RecordLeftOut({object.name, "standard", "property name", TrimCopy(object.name)});
     ++skipped;
     return true;
   }
@@ -56,6 +58,7 @@ bool ExportOne(const std::string& prbPath, const std::string& outputRoot, MapObj
                PropertyFilter& filter) {
   try {
     const MapObject object = BuildMapObject(prbPath);
+    if (!object.valid) RecordLeftOut({FileNameOf(prbPath), "nothing found", "", ""});
     return object.valid && !filter.Skips(object, prbPath) && ExportMapObject(object, outputRoot, copies);
   } catch (const std::exception& error) {
     LogException("MapObject", error);

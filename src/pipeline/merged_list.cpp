@@ -37,6 +37,13 @@ std::string SanitizeMergedListLabel(const std::string& label) {
 }
 
 std::string CreateMergedList(const std::vector<std::string>& paths, const std::string& label) {
+  std::vector<MergedLineOrigin> origins;
+  return CreateMergedList(paths, label, origins);
+}
+
+std::string CreateMergedList(const std::vector<std::string>& paths, const std::string& label,
+                             std::vector<MergedLineOrigin>& origins) {
+  origins.clear();
   if (paths.empty()) return {};
 
   // The seen lines point into the texts read, which must not move while they are kept.
@@ -47,11 +54,19 @@ std::string CreateMergedList(const std::vector<std::string>& paths, const std::s
     std::string text;
     if (!platform::ReadWholeFile(path, text)) continue;
     contents.push_back(std::move(text));
+    int number = 0;
     for (const std::string_view line : SplitLines(contents.back())) {
-      if (!line.empty() && seen.insert(line).second) lines.push_back(line);
+      ++number;
+      if (!line.empty() && seen.insert(line).second) {
+        lines.push_back(line);
+        origins.push_back({path, number});
+      }
     }
   }
-  if (lines.empty()) return {};
+  if (lines.empty()) {
+    origins.clear();
+    return {};
+  }
 
   const std::string folder = platform::TempFolder();
   if (folder.empty()) return {};

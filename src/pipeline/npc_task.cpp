@@ -12,6 +12,7 @@
 #include "readers/npc_list_reader.hpp"
 #include "support/client_file_index.hpp"
 #include "support/client_paths.hpp"
+#include "support/export_journal.hpp"
 #include "support/stop_check.hpp"
 #include "support/work_ranges.hpp"
 
@@ -30,7 +31,13 @@ std::vector<NpcEntry> KeepNewNpcs(const std::vector<NpcEntry>& entries) {
   const OldNpcFilter& filter = OldNpcFilter::Instance();
   std::vector<NpcEntry> kept;
   for (const NpcEntry& entry : entries) {
-    if (!filter.IsOld(entry)) kept.push_back(entry);
+    if (!filter.IsOld(entry)) {
+      kept.push_back(entry);
+    } else if (entry.id != 0) {
+      RecordLeftOut({entry.folderName, "standard", "number", std::to_string(entry.id)});
+    } else {
+      RecordLeftOut({entry.folderName, "standard", "name", entry.variantName + " " + entry.folderName});
+    }
   }
   return kept;
 }
@@ -80,7 +87,8 @@ void RunNpcTask(const std::string& referenceFolder) {
     if (index < 0 || static_cast<std::size_t>(index) >= groups.size()) continue;
     const ListGroup& group = groups[static_cast<std::size_t>(index)];
     const std::string label = CandidateLabel(group);
-    const std::string merged = CreateMergedList(group.paths, label);
+    std::vector<MergedLineOrigin> origins;
+    const std::string merged = CreateMergedList(group.paths, label, origins);
     if (merged.empty()) {
       AddGuiLog("[WARN] Failed to create merged npclist for " + label, GuiLogWarning);
       continue;
@@ -88,8 +96,9 @@ void RunNpcTask(const std::string& referenceFolder) {
     AddGuiLog("Parsing merged npclist: " + merged + " (merged from " + std::to_string(group.paths.size()) +
                   " files)",
               GuiLogInfo);
-    const std::vector<NpcEntry> parsed = ParseNpcList(merged);
+    std::vector<NpcEntry> parsed = ParseNpcList(merged);
     RemoveMergedList(merged);
+    TraceToSourceLists(parsed, origins);
     const std::vector<NpcEntry> kept = KeepNewNpcs(parsed);
     const float listBase = kProgressBase + static_cast<float>(k) * listSpan;
     if (kept.empty()) {

@@ -7,6 +7,7 @@
 
 #include "log/gui_log.hpp"
 #include "pipeline/pipeline_state.hpp"
+#include "pipeline/run_report.hpp"
 #include "pipeline/task_table.hpp"
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
@@ -17,11 +18,11 @@ namespace {
 std::mutex pathTextMutex;
 std::string clientPathText;
 std::string outputPathText;
+RunOptions runOptions;
 
 // Creates and removes one file: a folder that exists can still refuse every write.
 bool CanWriteInFolder(const std::string& folder) {
-  const std::string probe =
-      folder + "\\.vintrel-write-probe-" + std::to_string(platform::CurrentThreadId());
+  const std::string probe = folder + "\\.vintrel-write-probe-" + std::to_string(platform::CurrentThreadId());
   platform::File file = platform::File::CreateForWrite(probe);
   if (!file.IsOpen()) return false;
   const bool written = file.Write("x", 1) && file.Flush();
@@ -32,11 +33,18 @@ bool CanWriteInFolder(const std::string& folder) {
 
 // A run that cannot read its client or write its output must say so instead of "completed".
 // Empty roots are left to the task, which names them in its own line.
-void CheckRunRoots(const PathSettings& settings) {
+// A dry run only looks: an output folder that is not there yet is what it would create.
+void CheckRunRoots(const PathSettings& settings, bool dryRun) {
   if (!settings.clientRoot.empty() && !FolderExists(settings.clientRoot)) {
     throw std::runtime_error("Client folder not found: " + settings.clientRoot);
   }
   if (settings.outputRoot.empty()) return;
+  if (dryRun) {
+    if (FileExists(settings.outputRoot)) {
+      throw std::runtime_error("Cannot create output folder: " + settings.outputRoot);
+    }
+    return;
+  }
   if (!EnsureDirectory(settings.outputRoot)) {
     throw std::runtime_error("Cannot create output folder: " + settings.outputRoot);
   }
@@ -45,14 +53,26 @@ void CheckRunRoots(const PathSettings& settings) {
   }
 }
 
-void RunSelectedTask(int taskKind) {
+// The task's run between the start and the end of its report; the report is written whatever the
+// outcome, then the exception goes on to the caller's final line.
+void RunSelectedTask(int taskKind, const RunOptions& options) {
   const TaskInfo* task = FindTask(taskKind);
   if (task == nullptr) return;
   AddGuiLog(task->startLine, GuiLogInfo);
   const TaskDriver driver = GetTaskDriver(taskKind);
   // A known task that nothing registered has not run; saying "completed" would be a lie.
   if (driver == nullptr) throw std::runtime_error("Task not available.");
-  driver();
+  BeginRunReport(*task, GetPathSettings().outputRoot, options);
+  try {
+    driver();
+  } catch (const std::exception& e) {
+    EndRunReport(options, "error", e.what());
+    throw;
+  } catch (...) {
+    EndRunReport(options, "error", "Critical Failure.");
+    throw;
+  }
+  EndRunReport(options, GetPipelineState().stopRequested.load() ? "stopped" : "completed", "");
 }
 
 }  // namespace
@@ -77,6 +97,16 @@ void SetOutputPathText(const std::string& text) {
   outputPathText = text;
 }
 
+RunOptions GetRunOptions() {
+  std::lock_guard<std::mutex> lock(pathTextMutex);
+  return runOptions;
+}
+
+void SetRunOptions(const RunOptions& options) {
+  std::lock_guard<std::mutex> lock(pathTextMutex);
+  runOptions = options;
+}
+
 void RunPipeline() {
   PipelineState& state = GetPipelineState();
   state.running.store(true);
@@ -86,7 +116,8 @@ void RunPipeline() {
     AddGuiLog("Starting Pipeline...", GuiLogInfo);
     SetClientRoot(ClientPathText());
     SetOutputRoot(OutputPathText());
-    CheckRunRoots(GetPathSettings());
+    const RunOptions options = GetRunOptions();
+    CheckRunRoots(GetPathSettings(), options.dryRun);
     // Once per run: the mirror drive may have come or gone since the last one.
     PrepareMirrorRoot();
     if (state.stopRequested.load()) {
@@ -94,7 +125,7 @@ void RunPipeline() {
       state.stopRequested.store(false);
       return;
     }
-    RunSelectedTask(state.selectedTask.load());
+    RunSelectedTask(state.selectedTask.load(), options);
     if (state.stopRequested.load()) {
       AddGuiLog("INFO: Process Stopped.", GuiLogWarning);
     } else {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "support/export_journal.hpp"
 #include "support/stop_check.hpp"
 
 namespace {
@@ -83,6 +84,9 @@ std::vector<int> RequestUserSelection(const std::string& title, const std::vecto
     }
     request.popupOpen.store(false);
   }
+  std::string answer = title + " ";
+  for (const int index : chosen) answer += "[" + candidates[static_cast<std::size_t>(index)] + "]";
+  RecordSelection(chosen.empty() ? answer + "(cancelled)" : answer);
   return chosen;
 }
 

@@ -11,10 +11,10 @@
 namespace {
 
 const std::array<TaskInfo, 4> kTasks = {{
-    {TaskMsm, "hair-body", "Hair + Body", "Task MSM..."},
-    {TaskItems, "weapon-wings", "Weapon + Wings", "Task ITEMS..."},
-    {TaskNpc, "npc-mob", "Npc + Mob", "Task NPC..."},
-    {TaskMapObjects, "map-objects", "Map Objects", "Task MAP OBJECTS..."},
+    {TaskMsm, "hair-body", "Hair + Body", "Task MSM...", "Exported_Models_MSM"},
+    {TaskItems, "weapon-wings", "Weapon + Wings", "Task ITEMS...", "Exported_Models_ITEM"},
+    {TaskNpc, "npc-mob", "Npc + Mob", "Task NPC...", "Exported_Models_NPC"},
+    {TaskMapObjects, "map-objects", "Map Objects", "Task MAP OBJECTS...", "map_objects"},
 }};
 
 // Read by the worker while a test may replace one; named here, so no front end has to register

@@ -8,10 +8,11 @@
 using TaskDriver = void (*)();
 
 struct TaskInfo {
-  int kind;               // TaskKind
-  const char* cliName;    // "hair-body"
-  const char* label;      // "Hair + Body"
-  const char* startLine;  // "Task MSM..."
+  int kind;                // TaskKind
+  const char* cliName;     // "hair-body"
+  const char* label;       // "Hair + Body"
+  const char* startLine;   // "Task MSM..."
+  const char* taskFolder;  // below the output root: "Exported_Models_MSM"
 };
 
 // In TaskKind order.

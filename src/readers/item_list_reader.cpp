@@ -71,7 +71,9 @@ std::vector<ItemEntry> ParseItemListText(std::string_view text) {
 std::vector<ItemEntry> ParseItemListText(std::string_view text, std::size_t& otherCategoryLines) {
   otherCategoryLines = 0;
   std::vector<ItemEntry> entries;
+  int lineNumber = 0;
   for (const std::string_view line : SplitLines(text)) {
+    ++lineNumber;
     const std::string trimmed = TrimCopy(std::string(line));
     if (trimmed.empty() || IsComment(trimmed)) continue;
     const std::vector<std::string_view> columns = SplitColumns(line);
@@ -86,6 +88,7 @@ std::vector<ItemEntry> ParseItemListText(std::string_view text, std::size_t& oth
     entry.iconPath = CleanPathValue(std::string(columns[2]));
     if (columns.size() > 3) entry.modelPath = CleanPathValue(std::string(columns[3]));
     entry.rawLine = std::string(line);
+    entry.sourceLine = lineNumber;
     entries.push_back(std::move(entry));
   }
 

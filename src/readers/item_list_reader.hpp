@@ -22,6 +22,8 @@ struct ItemEntry {
   std::string analysisError;
   std::vector<std::string> textures;
   std::string rawLine;
+  std::string sourceFile;  // the list the line came from; set by whoever knows it
+  int sourceLine = 0;      // 1-based, in the text read
   bool hasEffect = false;
   std::string effectScript;
   std::vector<std::string> effectMeshes;

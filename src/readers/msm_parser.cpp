@@ -73,12 +73,13 @@ class ScriptReader {
   explicit ScriptReader(const std::string& msmPath) : msmPath_(msmPath) {}
 
   void ReadLine(std::string_view raw) {
+    ++lineNumber_;
     const std::string_view trimmed = TrimView(raw);
 
     if (pending_) {
       pending_ = false;
       if (trimmed == "{") {
-        OpenGroup(std::move(pendingName_), pendingHeader_);
+        OpenGroup(std::move(pendingName_), pendingHeader_, pendingLine_);
         groupLines_.push_back(raw);
         return;
       }
@@ -118,9 +119,10 @@ class ScriptReader {
     std::string name(TrimView(afterKeyword.substr(0, brace)));
     if (name.empty() || GroupTypeOf(name) == "Unknown") return;
     if (brace != std::string_view::npos) {
-      OpenGroup(std::move(name), raw);
+      OpenGroup(std::move(name), raw, lineNumber_);
     } else {
       pending_ = true;
+      pendingLine_ = lineNumber_;
       pendingName_ = std::move(name);
       pendingHeader_ = raw;
     }
@@ -132,8 +134,9 @@ class ScriptReader {
   }
 
  private:
-  void OpenGroup(std::string name, std::string_view header) {
+  void OpenGroup(std::string name, std::string_view header, int line) {
     groupName_ = std::move(name);
+    groupLine_ = line;
     inGroup_ = true;
     groupLines_.push_back(header);
   }
@@ -148,6 +151,7 @@ class ScriptReader {
     const bool bareName = value.find_first_of("\\/") == std::string::npos;
     record.modelPath = (!baseFolder_.empty() && bareName) ? baseFolder_ + value : std::move(value);
     record.groupIndex = -1;
+    record.sourceLine = lineNumber_;
     records_.push_back(std::move(record));
   }
 
@@ -158,6 +162,7 @@ class ScriptReader {
     record.msmPath = msmPath_;
     record.groupName = groupName_;
     record.groupType = GroupTypeOf(groupName_);
+    record.sourceLine = groupLine_;
     std::string model;
     std::size_t total = 0;
     for (const std::string_view line : groupLines_) {
@@ -203,6 +208,9 @@ class ScriptReader {
   std::string groupName_;
   std::vector<std::string_view> groupLines_;
   bool pending_ = false;
+  int lineNumber_ = 0;
+  int pendingLine_ = 0;
+  int groupLine_ = 0;
   std::string pendingName_;
   std::string_view pendingHeader_;
 };

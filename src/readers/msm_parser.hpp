@@ -19,6 +19,7 @@ struct MsmGroupRecord {
   std::vector<std::string> ddsFiles;  // sorted, without byte-equal duplicates
   GrannyModelInfo modelInfo;          // filled by the MSM task before export
   std::int32_t groupIndex = -1;
+  int sourceLine = 0;  // 1-based line of the group's header in the script
 };
 
 // Groups larger than this are cut: a broken script must not make one snippet eat the memory.

@@ -31,7 +31,9 @@ std::vector<std::string> FindNpcLists(const std::string& root) {
 
 std::vector<NpcEntry> ParseNpcListText(std::string_view text) {
   std::vector<NpcEntry> entries;
+  int lineNumber = 0;
   for (const std::string_view rawLine : SplitLines(text)) {
+    ++lineNumber;
     std::string line = TrimCopy(std::string(rawLine));
     if (line.empty() || line[0] == '#' || line[0] == '/') continue;
     std::vector<std::string> pieces = SplitPieces(line);
@@ -45,6 +47,7 @@ std::vector<NpcEntry> ParseNpcListText(std::string_view text) {
       entry.folderName = std::move(pieces[2]);
     }
     entry.rawLine = std::move(line);
+    entry.sourceLine = lineNumber;
     entries.push_back(std::move(entry));
   }
   return entries;

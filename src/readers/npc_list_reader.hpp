@@ -12,6 +12,8 @@ struct NpcEntry {
   std::string folderName;
   std::string variantName;  // empty on two-column lines
   std::string rawLine;      // the trimmed source line
+  std::string sourceFile;   // the list the line came from; set by whoever knows it
+  int sourceLine = 0;       // 1-based, in the text read
 };
 
 // Every "npclist.txt" (any letter case) in root and below it, in the order the walk meets them.

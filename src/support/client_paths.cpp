@@ -4,6 +4,7 @@
 
 #include "log/debug_log.hpp"
 #include "platform/platform.hpp"
+#include "support/export_journal.hpp"
 
 namespace {
 
@@ -117,7 +118,8 @@ bool FolderExists(const std::string& path) {
 }
 
 bool EnsureDirectory(const std::string& path) {
-  if (path.empty()) return true;
+  // A dry run plans the folders with the files; a file in the way is still no folder.
+  if (path.empty() || (PlanOnly() && !FileExists(path))) return true;
   const std::string folder = WithBackslashes(path);
   switch (platform::CreateFolderWithParents(folder)) {
     case platform::CreateFolderResult::Created:

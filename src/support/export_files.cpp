@@ -5,6 +5,7 @@
 #include "support/client_file_index.hpp"
 #include "support/client_paths.hpp"
 #include "support/contained_path.hpp"
+#include "support/export_journal.hpp"
 #include "support/file_operations.hpp"
 #include "support/link_guard.hpp"
 #include "support/mirror_root.hpp"
@@ -42,7 +43,10 @@ std::string ResolveEffectFile(const std::string& reference, const std::string& s
 CopyOutcome CopyBelowRoot(const std::string& source, const std::string& root, const std::string& rel,
                           const std::string& mkdirOp, const std::string& copyOp) {
   const std::string dest = JoinUnderRoot(root, rel);
-  if (dest.empty()) return CopyOutcome::Outside;
+  if (dest.empty()) {
+    RecordRefusedPath(rel);
+    return CopyOutcome::Outside;
+  }
   const std::string parent = FolderPartOf(dest);
   if (!parent.empty()) {
     if (!mkdirOp.empty()) SetLastOp(mkdirOp + parent);

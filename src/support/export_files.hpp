@@ -38,6 +38,7 @@ struct DataFileKind {
   const char* label;    // "MDE ", "texture ", "DDS "
   const char* mkdirOp;  // empty: no last operation for the folder step
   const char* copyOp;
+  const char* namedBy = "";  // for the report's missing references: "model texture", "icon", ...
 };
 
 enum class DataFileOutcome { NotFound, Copied, Failed, Outside };

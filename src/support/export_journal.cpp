@@ -1,7 +1,9 @@
 #include "support/export_journal.hpp"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 namespace {
 
@@ -41,6 +43,30 @@ JournalBundle* BundleFor(JournalState& state, const std::string& destination, bo
   return nullptr;
 }
 
+// Threads record in any order; the report must not depend on it. A file written twice counts once,
+// as what it became last.
+void SortFiles(std::vector<JournalFile>& files) {
+  std::stable_sort(files.begin(), files.end(),
+                   [](const JournalFile& a, const JournalFile& b) { return a.destination < b.destination; });
+  std::vector<JournalFile> unique;
+  for (JournalFile& file : files) {
+    if (!unique.empty() && unique.back().destination == file.destination) {
+      unique.back() = std::move(file);
+    } else {
+      unique.push_back(std::move(file));
+    }
+  }
+  files = std::move(unique);
+}
+
+template <typename T, typename Key>
+void SortUnique(std::vector<T>& items, Key key) {
+  std::sort(items.begin(), items.end(), [&key](const T& a, const T& b) { return key(a) < key(b); });
+  items.erase(
+      std::unique(items.begin(), items.end(), [&key](const T& a, const T& b) { return key(a) == key(b); }),
+      items.end());
+}
+
 JournalBundle* CurrentBundle(JournalState& state) {
   auto current = state.bundles.find(currentBundle);
   return current == state.bundles.end() ? nullptr : &current->second;
@@ -65,19 +91,27 @@ bool JournalActive() {
   return state.active;
 }
 
+bool PlanOnly() {
+  JournalState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.active && state.journal.plan;
+}
+
 JournalBundleScope::JournalBundleScope(const std::string& folder, const std::string& originFile,
                                        int originLine)
     : previous_(currentBundle) {
   JournalState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
   if (!state.active) return;
+  currentBundle = folder;
+  // No folder, no bundle: what is recorded meanwhile belongs to no bundle.
+  if (folder.empty()) return;
   JournalBundle& bundle = state.bundles[folder];
   if (bundle.folder.empty()) {
     bundle.folder = folder;
     bundle.originFile = originFile;
     bundle.originLine = originLine;
   }
-  currentBundle = folder;
 }
 
 JournalBundleScope::~JournalBundleScope() { currentBundle = previous_; }
@@ -107,7 +141,13 @@ void RecordMissingReference(const std::string& reference, const std::string& nam
 void RecordRefusedPath(const std::string& path) {
   JournalState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
-  if (JournalBundle* bundle = state.active ? CurrentBundle(state) : nullptr) bundle->refused.push_back(path);
+  if (!state.active) return;
+  if (JournalBundle* bundle = CurrentBundle(state)) {
+    bundle->refused.push_back(path);
+  } else {
+    // Refused before it had a folder: the entry itself is what was left out.
+    state.journal.leftOut.push_back({path, "refused", "", ""});
+  }
 }
 
 void RecordLeftOut(const JournalLeftOut& entry) {
@@ -122,11 +162,34 @@ void RecordSelection(const std::string& answer) {
   if (state.active) state.journal.selections.push_back(answer);
 }
 
+std::vector<std::string> JournalWrittenFiles() {
+  JournalState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  std::vector<std::string> files;
+  for (const auto& bundle : state.bundles) {
+    for (const JournalFile& file : bundle.second.files) files.push_back(file.destination);
+  }
+  for (const JournalFile& file : state.journal.otherFiles) files.push_back(file.destination);
+  return files;
+}
+
 ExportJournal TakeJournal() {
   JournalState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
   ExportJournal journal = std::move(state.journal);
-  for (auto& bundle : state.bundles) journal.bundles.push_back(std::move(bundle.second));
+  for (auto& entry : state.bundles) {
+    JournalBundle& bundle = entry.second;
+    // A scope opened for an entry that then wrote nothing is no bundle; its entry is left out.
+    if (bundle.files.empty() && bundle.mirrorCopies.empty()) continue;
+    SortFiles(bundle.files);
+    SortFiles(bundle.mirrorCopies);
+    SortUnique(bundle.missing, [](const JournalReference& r) { return std::tie(r.reference, r.namedBy); });
+    SortUnique(bundle.refused, [](const std::string& path) { return path; });
+    journal.bundles.push_back(std::move(bundle));
+  }
+  SortFiles(journal.otherFiles);
+  SortUnique(journal.leftOut,
+             [](const JournalLeftOut& e) { return std::tie(e.entry, e.reason, e.rule, e.key); });
   state.bundles.clear();
   state.journal = ExportJournal{};
   state.active = false;

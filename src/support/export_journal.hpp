@@ -30,7 +30,7 @@ struct JournalBundle {
 
 struct JournalLeftOut {
   std::string entry;   // what the data calls it: group name, item number, NPC name, property name
-  std::string reason;  // "standard", "duplicate", "category", "nothing found"
+  std::string reason;  // "standard", "duplicate", "category", "nothing found", "refused"
   std::string rule;    // for "standard": "model name", "slot", "number", "property name"
   std::string key;     // the value the rule matched
 };
@@ -49,6 +49,8 @@ struct ExportJournal {
 void StartJournal(const std::string& task, const std::string& taskFolder, bool plan);
 // True between StartJournal and TakeJournal.
 bool JournalActive();
+// True while a dry run is recorded: copies and writes are planned, not made.
+bool PlanOnly();
 
 // Makes a bundle the calling thread's current one until the scope ends: files and references
 // recorded on this thread meanwhile belong to it. Opening the same folder again adds to it.
@@ -71,5 +73,9 @@ void RecordRefusedPath(const std::string& path);
 void RecordLeftOut(const JournalLeftOut& entry);
 void RecordSelection(const std::string& answer);
 
-// Ends the recording and hands over what was recorded, bundles sorted by folder.
+// The files written below the task folder so far, in no particular order.
+std::vector<std::string> JournalWrittenFiles();
+
+// Ends the recording and hands over what was recorded: bundles sorted by folder, each file listed
+// once (its last write) in destination order, bundles that got no file left out.
 ExportJournal TakeJournal();

@@ -121,10 +121,15 @@ ReportTotals TotalsOf(const ExportJournal& journal) {
     for (const JournalReference& reference : bundle.missing) missing.insert(reference.reference);
     totals.refused += bundle.refused.size();
   }
+  for (const JournalFile& file : DistinctFiles(journal.otherFiles)) {
+    ++totals.files;
+    totals.bytes += file.bytes;
+  }
   totals.missingReferences = missing.size();
   for (const JournalLeftOut& entry : journal.leftOut) {
     ++totals.leftOut;
     if (entry.reason == "standard") ++totals.skippedAsStandard;
+    if (entry.reason == "refused") ++totals.refused;
   }
   return totals;
 }

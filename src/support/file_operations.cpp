@@ -11,6 +11,7 @@
 
 #include "log/debug_log.hpp"
 #include "support/client_paths.hpp"
+#include "support/export_journal.hpp"
 #include "support/folder_walk.hpp"
 #include "support/link_guard.hpp"
 
@@ -40,6 +41,12 @@ bool IsFile(const std::string& path) {
 bool IsSameFile(const std::string& a, const std::string& b) {
   const std::optional<platform::FileIdentity> first = platform::GetFileIdentity(a);
   return first && first == platform::GetFileIdentity(b) && IsFile(a);
+}
+
+// -1 when the file cannot be opened.
+std::int64_t FileSizeOf(const std::string& path) {
+  const platform::File file = platform::File::OpenForRead(path);
+  return file.IsOpen() ? file.Size() : -1;
 }
 
 bool IsSpecialFile(const std::string& path) {
@@ -195,6 +202,13 @@ bool FileCopyWithRetriesUnguarded(const std::string& src, const std::string& dst
       return false;
     }
   }
+  if (PlanOnly()) {
+    const std::int64_t size = FileSizeOf(src);
+    if (size < 0) return false;
+    LogLine("[IO] Planned copy src=" + src + " dst=" + dst);
+    RecordFileWritten(dst, src, static_cast<std::uint64_t>(size));
+    return true;
+  }
 
   unsigned wait = 50;
   for (std::int32_t attempt = 1; attempt <= attempts; ++attempt) {
@@ -208,6 +222,8 @@ bool FileCopyWithRetriesUnguarded(const std::string& src, const std::string& dst
     }
     if (!method.empty()) {
       LogLine("[IO] Copied using " + method + " src=" + src + " dst=" + dst);
+      if (JournalActive())
+        RecordFileWritten(dst, src, static_cast<std::uint64_t>(std::max<std::int64_t>(0, FileSizeOf(dst))));
       return true;
     }
     LogLine("[WARN] Copy failed attempt=" + std::to_string(attempt) + " src=" + src + " dst=" + dst +
@@ -279,12 +295,19 @@ bool CreateRecursiveDirectory(const std::string& path, const DiskInterface& disk
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, const DiskInterface& disk) {
+  if (PlanOnly()) {
+    RecordFileWritten(path, std::string(), bytes.size());
+    return true;
+  }
   const std::string temporary = TemporaryNameFor(path);
   platform::File file = disk.createForWrite(temporary);
   if (!file.IsOpen()) return false;
   bool written = (bytes.empty() || disk.write(file, bytes.data(), bytes.size())) && file.Flush();
   file.Close();
-  if (written && disk.moveFile(temporary, path)) return true;
+  if (written && disk.moveFile(temporary, path)) {
+    RecordFileWritten(path, std::string(), bytes.size());
+    return true;
+  }
   disk.deleteFile(temporary);
   return false;
 }
@@ -356,7 +379,7 @@ bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir
     if (!source.empty() && (source.back() == '\\' || source.back() == '/')) source.pop_back();
     if (!destination.empty() && (destination.back() == '\\' || destination.back() == '/'))
       destination.pop_back();
-    if (!destination.empty() && !FolderExists(destination) &&
+    if (!destination.empty() && !FolderExists(destination) && !PlanOnly() &&
         platform::CreateFolderWithParents(destination) == platform::CreateFolderResult::Failed) {
       return false;
     }
@@ -375,7 +398,8 @@ bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir
       // A destination inside the source would be copied into itself for ever.
       if (destinationIdentity && platform::GetFileIdentity(from) == destinationIdentity) return false;
       const std::string to = destination + "\\" + relative;
-      if (FolderExists(to) || platform::CreateFolderWithParents(to) != platform::CreateFolderResult::Failed)
+      if (FolderExists(to) || PlanOnly() ||
+          platform::CreateFolderWithParents(to) != platform::CreateFolderResult::Failed)
         return true;
       result = false;
       return false;
@@ -390,7 +414,7 @@ bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir
       const std::string to = destination + "\\" + relative;
       const std::size_t separator = to.find_last_of("\\/");
       const std::string parent = separator == std::string::npos ? std::string() : to.substr(0, separator);
-      if (!parent.empty() && !FolderExists(parent)) platform::CreateFolderWithParents(parent);
+      if (!parent.empty() && !FolderExists(parent) && !PlanOnly()) platform::CreateFolderWithParents(parent);
       if (!FileCopyWithRetries(from, to, 4, disk)) result = false;
     };
     RefusedLinkReport onRefused;

@@ -85,7 +85,7 @@ TEST_F(ExportCommand, FirstStartWritesItsFilesBesideItselfAndExportsTheDemoClien
   EXPECT_EQ(FilesBelow(app_ + "\\standard_filters"), lists);
   EXPECT_EQ(ReadFile(app_ + "\\" + GrannyRuntimeFileName()), ReadFile(testenv::BuiltRuntimePath()));
 
-  EXPECT_EQ(FilesBelow(temp_ / "out\\Exported_Models_MSM"), DemoTree());
+  EXPECT_EQ(ExportedFiles(temp_ / "out\\Exported_Models_MSM"), DemoTree());
   EXPECT_EQ(FilesBelow(temp_ / "mirror").count("effect\\hair\\hair_21_glow.mde"), 1u);
   // The question and its candidates, then the window log with its times.
   EXPECT_NE(run.out.find("Select file MSM:\n  0: assassin_w.msm\n  1: warrior_m.msm (2x)\n"),
@@ -105,14 +105,14 @@ TEST_F(ExportCommand, SelectAnswersTheChoiceAndBadArgumentsExitWithTwo) {
   EXPECT_NE(cancelled.out.find("] [WARN] No MSM Selected.\n"), std::string::npos) << cancelled.out;
 
   EXPECT_EQ(Export("second", {"--select", "1"}).exitCode, 0);
-  for (const std::string& file : FilesBelow(temp_ / "second\\Exported_Models_MSM")) {
+  for (const std::string& file : ExportedFiles(temp_ / "second\\Exported_Models_MSM")) {
     EXPECT_EQ(file.rfind("warrior_m\\", 0), 0u) << file;
   }
 
   EXPECT_EQ(Export("bad", {"--select", "1,x"}).exitCode, 2);
   // An index the question does not offer is refused, not silently dropped.
   EXPECT_EQ(Export("bad", {"--select", "7", "--no-mirror"}).exitCode, 2);
-  EXPECT_EQ(FilesBelow(temp_ / "bad").size(), 0u);
+  EXPECT_EQ(ExportedFiles(temp_ / "bad\\Exported_Models_MSM").size(), 0u);
   const std::string file = testenv::WriteFile(temp_ / "file", "not a folder");
   for (const std::string& client : {NativePath(temp_ / "missing"), NativePath(file)}) {
     EXPECT_EQ(Run({"export", "--client", client, "--output", NativePath(temp_ / "bad2")}).exitCode, 2)
@@ -143,7 +143,7 @@ TEST_F(ExportCommand, MirrorRootThatIsTheClientUnderAnotherSpellingLeavesTheClie
       Run({"export", "--client", NativePath(temp_ / "c"), "--output", NativePath(temp_ / "out"), "--task",
            "hair-body", "--mirror-root", NativePath(temp_ / "c") + "/."});
   EXPECT_EQ(run.exitCode, 0) << run.out;
-  EXPECT_EQ(FilesBelow(temp_ / "out\\Exported_Models_MSM"), DemoTree());
+  EXPECT_EQ(ExportedFiles(temp_ / "out\\Exported_Models_MSM"), DemoTree());
   for (const std::string& file : files)
     EXPECT_EQ(ReadFile(temp_ / ("c\\" + file)), ReadFile(demo + "\\" + file)) << file;
 }
@@ -166,7 +166,7 @@ TEST_F(ExportCommand, WeaponWingsExportsTheDemoItems) {
       FilesNamed("WING\\[85010]\\", "item_list_snippet.txt 85010.gr2 85010.tga item\\wing\\85010.dds"));
   tree.merge(
       FilesNamed("WING\\[85010]\\effects\\", "wing_glow.mse wing_glow.mde effect\\item\\tex\\wing_glow.dds"));
-  EXPECT_EQ(FilesBelow(temp_ / "items\\Exported_Models_ITEM"), tree);
+  EXPECT_EQ(ExportedFiles(temp_ / "items\\Exported_Models_ITEM"), tree);
   EXPECT_EQ(FilesBelow(temp_ / "mirror"),
             (std::set<std::string>{"item\\weapon\\00470.dds", "item\\wing\\85010.dds"}));
 }
@@ -177,8 +177,9 @@ TEST_F(ExportCommand, NpcMobExportsTheDemoNpcFolders) {
                           NativePath(temp_ / "npc"), "--task", "npc-mob", "--no-mirror"});
   EXPECT_EQ(run.exitCode, 0) << run.out;
   EXPECT_EQ(NamesIn(temp_ / "npc\\Exported_Models_NPC"),
-            (std::vector<std::string>{"[boss-a]", "[ghost]", "[orc_lord_e]", "[pirate_monster1]",
-                                      "[pony_normal]", "[redguild_guard_M]", "[stray_dog]"}));
+            (std::vector<std::string>{"export_report.json", "export_report.txt", "[boss-a]", "[ghost]",
+                                      "[orc_lord_e]", "[pirate_monster1]", "[pony_normal]",
+                                      "[redguild_guard_M]", "[stray_dog]"}));
 }
 
 // "Map Objects" on the demo client: README's output layout, and the counts as plain lines.
@@ -190,7 +191,7 @@ TEST_F(ExportCommand, MapObjectsExportsTheDemoObjectsAndCountsThem) {
   const std::string village = "zone\\village\\", fire = "effect\\zone\\",
                     beside = "zone\\ymir work\\effect\\zone\\";
   EXPECT_EQ(
-      FilesBelow(temp_ / "map\\map_objects"),
+      ExportedFiles(temp_ / "map\\map_objects"),
       Tree({{"ambience\\Birds\\", "birds.prb|birds.pre|sound\\birds.mse"},
             {"buildings\\house_a\\", "house_a.gr2|house_a.prb|" + village + "house_a.dds|" + village +
                                          "house_a.gr2|" + village + "roof.dds"},

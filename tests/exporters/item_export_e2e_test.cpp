@@ -103,7 +103,7 @@ TEST_F(ItemExportEndToEnd, ExportsEachNewItemWithItsFilesAndEveryGlowOfItsUpgrad
   expected.merge(FilesNamed("AURA\\[85001]\\", "item_list_snippet.txt aura_01.mse aura.tga"));
   expected.merge(FilesNamed("WEAPON\\[60]\\",
                             "item_list_snippet.txt hostile.gr2 effects\\hostile.mse effects\\escape.mde"));
-  EXPECT_EQ(FilesBelow(TaskFolder()), expected);
+  EXPECT_EQ(ExportedFiles(TaskFolder()), expected);
   const std::string weapon = TaskFolder() + "\\WEAPON\\[10]\\";
   EXPECT_EQ(ReadFile(weapon + "item_list_snippet.txt"), kWeapon + std::string("\r\n"));
   EXPECT_EQ(ReadFile(weapon + "item\\weapon\\00010.dds"), "pack\\item\\weapon\\00010.dds");
@@ -134,7 +134,7 @@ TEST_F(ItemExportEndToEnd, ExportsEachNewItemWithItsFilesAndEveryGlowOfItsUpgrad
   }
   ProcessItems(items);
   expected.merge(FilesNamed("ARMOR\\[4]\\", "item_list_snippet.txt 00300.tga"));
-  EXPECT_EQ(FilesBelow(TaskFolder()), expected);
+  EXPECT_EQ(ExportedFiles(TaskFolder()), expected);
   for (const std::string& file : FilesBelow(temp_.path())) {
     const std::string top = file.substr(0, file.find('\\'));
     EXPECT_TRUE(top == "client" || top == "out" || top == "mirror" || top == "refs" ||

@@ -127,7 +127,7 @@ TEST_F(MsmExportEndToEnd, ExportsNewGroupsOnceWithEveryFileInPlace) {
   const std::string body05 = "Warrior_M\\ShapeData\\[0006]ShapeData\\";
   const std::string hair03 = "Warrior_M\\HairData\\[0007]HairData\\";
   EXPECT_EQ(
-      FilesBelow(TaskFolder()),
+      ExportedFiles(TaskFolder()),
       (std::set<std::string>{
           sura + "group_snippet.txt", sura + "body_s1.gr2", hair02 + "group_snippet.txt",
           hair02 + "hair_02.gr2", hair02 + "effect\\hair_glow.mde", hair02 + "pc\\warrior\\hair\\hair_02.dds",
@@ -171,7 +171,7 @@ TEST_F(MsmExportEndToEnd, OneScriptNameAsksNothingAndAllOldEndsWithAWarning) {
   EXPECT_TRUE(Contains(run.window, "Parsing: warrior_m.msm"));
   EXPECT_TRUE(Contains(run.window, "[WARN] No Group Found After Filters (_old)."));
   EXPECT_EQ(run.window.back(), "OK: Task Completed.");
-  EXPECT_TRUE(FilesBelow(TaskFolder()).empty());
+  EXPECT_TRUE(ExportedFiles(TaskFolder()).empty());
 }
 
 TEST_F(MsmExportEndToEnd, StopDuringTheExportEndsBeforeTheNextGroup) {

@@ -113,7 +113,7 @@ TEST_F(NpcExportEndToEnd, ExportsEachNewFolderWithItsEffectsAndTexturesAndNothin
       {"[stray_dog]\\", {"stray_dog.gr2"}}};
   std::set<std::string> expected = Expand(boss);
   expected.merge(Expand(others));
-  EXPECT_EQ(FilesBelow(Task()), expected);
+  EXPECT_EQ(ExportedFiles(Task()), expected);
   EXPECT_EQ(ReadFile(Task() + "[boss-a]\\effect\\monster\\boss_a\\boss_flame.dds"),
             ReadFile(client_ + "effect\\monster\\boss_a\\boss_flame.dds"));
 

@@ -7,17 +7,23 @@
 #include <cmath>
 #include <future>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <thread>
 
 #include "log/gui_log.hpp"
 #include "pipeline/pipeline_state.hpp"
 #include "pipeline/task_table.hpp"
+#include "support/export_journal.hpp"
+#include "support/file_operations.hpp"
 #include "support/test_environment.hpp"
 
 namespace {
 
 using Lines = std::vector<std::string>;
+
+const char* const kNothingSummary =
+    "Summary: 0 bundles, 0 files (0.0 MB), 0 references not found, 0 skipped as standard, 0 refused./0";
 
 std::mutex heardMutex;
 Lines heard;  // window-log lines as "text/level"
@@ -81,7 +87,8 @@ TEST_F(PipelineRunnerTest, EachKindRunsItsOwnDriverAndFailuresAreErrorsNotComple
       SetProgressMonotonic(0.3f);
     });
     Run(kind);
-    EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", lines[kind], "OK: Task Completed./3"}));
+    EXPECT_EQ(Heard(),
+              (Lines{"Starting Pipeline.../0", lines[kind], kNothingSummary, "OK: Task Completed./3"}));
     EXPECT_EQ(driverCalls, kind + 1);
   }
   EXPECT_EQ(rootsSeen.clientRoot, temp_.path() + "Client\\");
@@ -113,8 +120,14 @@ TEST_F(PipelineRunnerTest, UnusableRootsEndTheRunAsAnErrorBeforeAnyTask) {
   EXPECT_EQ(driverCalls, 0);
 }
 
-TEST_F(PipelineRunnerTest, StopDuringARunKeepsProgress) {
+// The report of a stopped run says so and lists what was written before the stop.
+TEST_F(PipelineRunnerTest, StopDuringARunKeepsProgressAndReportsWhatWasWritten) {
   RegisterTaskDriver(TaskNpc, [] {  // works until STOP, checking the flag before each item
+    const std::string folder = GetPathSettings().outputRoot + "\\Exported_Models_NPC\\[wolf]";
+    {
+      const JournalBundleScope bundle(folder, "", 0);
+      ASSERT_TRUE(WriteFile(folder + "\\wolf.txt", "grey"));
+    }
     for (int i = 1; !GetPipelineState().stopRequested; ++i) {
       SetProgressMonotonic(std::min(0.25f, i / 1000.0f));
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -129,7 +142,16 @@ TEST_F(PipelineRunnerTest, StopDuringARunKeepsProgress) {
   EXPECT_TRUE(GetPipelineState().running);
   GetPipelineState().stopRequested = true;
   worker.join();
-  EXPECT_EQ(Heard(), (Lines{"Starting Pipeline.../0", "Task NPC.../0", "INFO: Process Stopped./1"}));
+  const Lines lines = Heard();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[2].rfind("Summary: 1 bundles, 1 files (0.0 MB), 0 references not found", 0), 0u)
+      << lines[2];
+  EXPECT_EQ(lines.back(), "INFO: Process Stopped./1");
+  const nlohmann::json report =
+      nlohmann::json::parse(testenv::ReadFile(temp_.path() + "out\\Exported_Models_NPC\\export_report.json"));
+  EXPECT_EQ(report["run"]["outcome"], "stopped");
+  EXPECT_EQ(report["bundles"][0]["files"][0]["path"], "[wolf]\\wolf.txt");
+  EXPECT_EQ(report["bundles"][0]["files"][0]["bytes"], 4);
   EXPECT_EQ(GetPipelineState().progress.load(), 0.25f);
   EXPECT_FALSE(GetPipelineState().running || GetPipelineState().stopRequested);
 }

@@ -98,6 +98,14 @@ inline std::set<std::string> FilesBelow(const std::string& folder, const std::st
   return files;
 }
 
+// FilesBelow of a task folder without the report every run leaves at its top.
+inline std::set<std::string> ExportedFiles(const std::string& taskFolder) {
+  std::set<std::string> files = FilesBelow(taskFolder);
+  files.erase("export_report.json");
+  files.erase("export_report.txt");
+  return files;
+}
+
 // `prefix` before each of the blank-separated `names`: an expected part of a FilesBelow tree.
 inline std::set<std::string> FilesNamed(const std::string& prefix, const std::string& names) {
   std::set<std::string> files;
