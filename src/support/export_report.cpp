@@ -20,7 +20,9 @@ std::string Native(const std::string& path) {
 std::string RelativeTo(const std::string& path, std::string root) {
   if (!root.empty() && root.back() != '\\') root += '\\';
   if (!root.empty() && path.size() > root.size() && path.compare(0, root.size(), root) == 0) {
-    return path.substr(root.size());
+    // A path joined onto a root that already ended in "\\" carries the separator twice.
+    const std::size_t start = path.find_first_not_of('\\', root.size());
+    return start == std::string::npos ? std::string() : path.substr(start);
   }
   return Native(path);
 }
