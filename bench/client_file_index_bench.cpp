@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <random>
@@ -83,9 +84,46 @@ struct Rule {
   std::function<Query(int leaves)> query;
 };
 
+// Build time of the index over an existing client, best of `runs`, beside one plain recursive listing
+// of the same tree (names and types only, as `find` lists), which is the floor of any index build.
+int TimeClient(const std::string& client, int runs) {
+  const std::string root = platform::ToInternalPath(client);
+  double best = 1e9;
+  double bestListing = 1e9;
+  std::size_t files = 0;
+  std::size_t listed = 0;
+  for (int run = 0; run < runs; ++run) {
+    const auto listingStart = std::chrono::steady_clock::now();
+    listed = 0;
+    std::vector<std::string> folders{root};
+    std::vector<platform::DirEntry> entries;
+    while (!folders.empty()) {
+      const std::string folder = folders.back();
+      folders.pop_back();
+      if (!platform::ListDirectory(folder, entries)) continue;
+      for (const platform::DirEntry& entry : entries) {
+        if (entry.isDirectory) folders.push_back(folder + "\\" + entry.name);
+        if (entry.isRegularFile) ++listed;
+      }
+    }
+    bestListing = std::min(bestListing, Seconds(listingStart));
+    ClientFileIndex index;
+    const auto buildStart = std::chrono::steady_clock::now();
+    index.Build(root);
+    best = std::min(best, Seconds(buildStart));
+    files = index.Size();
+  }
+  std::printf("%zu files indexed (%zu listed): build %.3f s, listing %.3f s, ratio %.2f\n", files, listed,
+              best, bestListing, best / bestListing);
+  return 0;
+}
+
 }  // namespace
 
-int main() {
+// Without arguments: the generated trees. With --client DIR [runs]: the build over that client.
+int main(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--client")
+    return TimeClient(argv[2], argc > 3 ? std::atoi(argv[3]) : 3);
   const std::string root = platform::TempFolder() + "vintrel-index-bench-" +
                            std::to_string(platform::CurrentThreadId()) + "-" +
                            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "app/crash_handlers.hpp"
 #include "cli/commands.hpp"
 #include "cli/export_command.hpp"
 #include "log/debug_log.hpp"
@@ -19,7 +20,7 @@ void InitializeCommandLineCore() {
   InitializeCore();
 }
 
-int main(int argc, char** argv) {
+static int RunCommandLine(int argc, char** argv) {
   CLI::App app{"Vintrel: extracts model bundles from an unpacked game client."};
   app.name("vintrel-cli");
   app.set_version_flag("--version", std::string("vintrel-cli ") + VINTREL_VERSION);
@@ -41,6 +42,18 @@ int main(int argc, char** argv) {
     app.exit(e);
     return kExitBadArguments;
   }
+  return exitCode;
+}
+
+// The same start and end as the window's: fault handlers first, and a drained debug.log whose
+// last line is the "[STOP]" line. No update check.
+int main(int argc, char** argv) {
+  InstallCrashHandlers();
+  LogLine(std::string("[START] vintrel-cli starting - version:") + VINTREL_VERSION);
+  const int exitCode = RunCommandLine(argc, argv);
+  LogLine("[STEP] Stopping log thread");
+  StopLogWriter();
+  LogLine("[STOP] vintrel-cli exiting");
   StopLogWriter();
   return exitCode;
 }

@@ -7,6 +7,7 @@
 #include "granny2/gr2_container.hpp"
 #include "granny2/gr2_mesh_reader.hpp"
 #include "platform/platform.hpp"
+#include "support/bounded_read.hpp"
 #include "support/client_paths.hpp"
 #include "support/contained_path.hpp"
 #include "support/export_files.hpp"
@@ -16,28 +17,7 @@ namespace {
 
 // Regular files only, and none larger than a model or texture can sensibly be.
 bool ReadSource(const std::string& path, std::string& bytes, std::string& reason) {
-  platform::File file = platform::File::OpenForRead(path);
-  if (!file.IsOpen()) {
-    reason = "cannot open " + path;
-    return false;
-  }
-  const std::int64_t size = file.Size();
-  if (size < 0 || std::uint64_t(size) > granny2::kMaxFileBytes) {
-    reason = "file too large or of unknown size: " + path;
-    return false;
-  }
-  bytes.resize(std::size_t(size));
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    const std::int64_t n = file.Read(&bytes[got], bytes.size() - got);
-    if (n <= 0) break;
-    got += std::size_t(n);
-  }
-  if (got != bytes.size()) {
-    reason = "cannot read " + path;
-    return false;
-  }
-  return true;
+  return ReadBoundedFile(path, granny2::kMaxFileBytes, bytes, reason);
 }
 
 std::string FindTexture(const std::string& fromFileName, const std::string& modelPath) {

@@ -5,14 +5,20 @@
 #include "convert/dds_decoder.hpp"
 
 // Only the TGA reader is compiled in: every other format would only widen what hostile files can reach.
+// Kept to this file, so a program that also links the system's full stb (the window) keeps its own.
 #define STBI_ONLY_TGA
 #define STBI_NO_STDIO
 #define STBI_MAX_DIMENSIONS 16384
+#define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
-#include <stb/stb_image.h>
 #define STBI_WRITE_NO_STDIO
+#define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
 
 bool DecodeTexture(const std::string& bytes, RgbaImage& out, std::string& error) {
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());

@@ -53,16 +53,28 @@ std::string ToTextMode(const std::string& text) {
   return out;
 }
 
-void WriteLineToFile(const std::string& line) {
+// The lines queued so far, written with one open of the file: an open per line cost more than the
+// copies of a large export, and the end of a run waited for the writer to catch up.
+void WriteLinesToFile(const std::deque<std::string>& lines) {
   try {
     platform::File file = platform::File::OpenForAppend(DebugLogPath());
     if (!file.IsOpen()) return;
-    const std::string record = ToTextMode("[" + CtimeText(std::time(nullptr)) + "] " + line + "\n");
+    std::string records;
+    std::time_t stampedAt = 0;
+    std::string stamp;
+    for (const std::string& line : lines) {
+      const std::time_t now = std::time(nullptr);
+      if (stamp.empty() || now != stampedAt) {
+        stampedAt = now;
+        stamp = "[" + CtimeText(now) + "] ";
+      }
+      records += ToTextMode(stamp + line + "\n");
+    }
     // Write hands the bytes to the OS at once; File::Flush would force every line onto the disk.
-    file.Write(record.data(), record.size());
+    file.Write(records.data(), records.size());
     file.Close();
   } catch (...) {
-    // A line that cannot be written is lost; the writer must survive it.
+    // Lines that cannot be written are lost; the writer must survive it.
   }
 }
 
@@ -72,10 +84,10 @@ void LogWriterThread() {
   for (;;) {
     state.wake.wait(lock, [&state] { return !state.queue.empty() || state.stopping; });
     while (!state.queue.empty()) {
-      std::string line = std::move(state.queue.front());
-      state.queue.pop_front();
+      std::deque<std::string> lines;
+      lines.swap(state.queue);
       lock.unlock();
-      WriteLineToFile(line);
+      WriteLinesToFile(lines);
       lock.lock();
     }
     if (state.stopping) return;
@@ -162,7 +174,7 @@ void StopLogWriter() {
     state.stopping = false;
     state.writerRunning.store(false);
   }
-  for (const std::string& line : rest) WriteLineToFile(line);
+  if (!rest.empty()) WriteLinesToFile(rest);
 }
 
 void SetLastOp(const std::string& text) { lastOp = text; }

@@ -162,8 +162,28 @@ void EnableConsoleColours();
 
 bool OpenInShell(const std::string& pathOrAddress);
 void ShowMessageBox(const std::string& title, const std::string& text);
-// Starts a process that outlives this one; arguments passed as they are.
-bool StartDetachedProcess(const std::string& executable, const std::vector<std::string>& arguments);
+// Starts a process that outlives this one; arguments passed as they are. It starts in
+// `workingFolder` (internal path) when one is given, else in the current folder.
+bool StartDetachedProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                          const std::string& workingFolder = std::string());
+std::uint64_t CurrentProcessId();
+#ifdef _WIN32
+// CoInitializeEx(apartment-threaded, no OLE1 DDE) for the calling thread: its HRESULT.
+long InitializeCom();
+void UninitializeCom();
+#endif
+
+// One blocking HTTP(S) GET. Certificates are checked against the system's trust store. Returns the
+// body; `status` is the HTTP status, 0 when no response arrived (the body is then empty). A body
+// cut short keeps the status of its response.
+struct HttpSettings {
+  std::string userAgent;
+  unsigned resolveTimeoutMs = 0;
+  unsigned connectTimeoutMs = 0;
+  unsigned sendTimeoutMs = 0;
+  unsigned receiveTimeoutMs = 0;
+};
+std::string HttpGet(const std::string& url, const HttpSettings& settings, std::uint32_t& status);
 
 struct ProgramOutput {
   bool started = false;  // false: not found, or it could not be started

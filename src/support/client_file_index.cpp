@@ -25,6 +25,14 @@ std::size_t SeparatorCount(const std::string& text) {
 
 using ScannedFiles = std::vector<std::pair<std::string, std::string>>;
 
+// Plain ASCII is its own listed form; only names with other bytes need converting.
+std::string KeyAsListed(std::string key) {
+  for (char c : key) {
+    if (static_cast<unsigned char>(c) >= 0x80) return platform::NameAsListed(key);
+  }
+  return key;
+}
+
 }  // namespace
 
 void ClientFileIndex::Build(const std::string& clientRoot) {
@@ -36,9 +44,14 @@ void ClientFileIndex::Build(const std::string& clientRoot) {
   FolderWalkVisitor visitor;
   visitor.onFile = [&](const std::string& path, const std::string& relative,
                        const platform::DirEntry& entry) {
+    // "folder\name" lower-cased, its last separator turned into "/": one string per file.
     const std::size_t cut = relative.size() - entry.name.size();
-    const std::string folder = cut == 0 ? std::string() : relative.substr(0, cut - 1);
-    scanned.emplace_back(ToLowerCopy(folder) + "/" + ToLowerCopy(entry.name), path);
+    std::string key;
+    key.reserve(relative.size() + 1);
+    if (cut == 0) key += '/';
+    key += ToLowerCopy(relative);
+    if (cut != 0) key[cut - 1] = '/';
+    scanned.emplace_back(std::move(key), path);
   };
   // A stopped build keeps nothing: a half index would answer "not found" for files that exist.
   if (WalkFolder(root, visitor).stopped) return;
@@ -51,7 +64,7 @@ void ClientFileIndex::Build(const std::string& clientRoot) {
     root_ = root;
   }
   // Keys and queries take the same form, so names the data spells in the ANSI code page meet them.
-  for (auto& file : scanned) entries_.emplace(platform::NameAsListed(file.first), std::move(file.second));
+  for (auto& file : scanned) entries_.emplace(KeyAsListed(std::move(file.first)), std::move(file.second));
   RebuildSecondaryIndexes();
 }
 
@@ -66,19 +79,25 @@ void ClientFileIndex::Clear() {
 void ClientFileIndex::RebuildSecondaryIndexes() {
   byName_.clear();
   byLastFolder_.clear();
+  byName_.reserve(entries_.size());
+  byLastFolder_.reserve(entries_.size());
+  std::string lastFolderKey;
   for (const Entry& entry : entries_) {
-    const std::string& key = entry.first;
+    const std::string_view key = entry.first;
     const std::size_t slash = key.find('/');
-    const std::string folder = key.substr(0, slash);
-    const std::string name = key.substr(slash + 1);
-    byName_[name].byKey.push_back(&entry);
+    const std::string_view folder = key.substr(0, slash);
+    const std::string_view name = key.substr(slash + 1);
+    byName_[std::string(name)].byKey.push_back(&entry);
     const std::size_t lastSeparator = folder.find_last_of('\\');
-    const std::string lastFolder =
-        lastSeparator == std::string::npos ? folder : folder.substr(lastSeparator + 1);
-    byLastFolder_.emplace(lastFolder + "/" + name, &entry);
+    lastFolderKey.assign(lastSeparator == std::string_view::npos ? folder : folder.substr(lastSeparator + 1));
+    lastFolderKey += '/';
+    lastFolderKey += name;
+    byLastFolder_.emplace(lastFolderKey, &entry);
   }
   for (auto& named : byName_) {
     NameEntries& entries = named.second;
+    // A name held once needs no second order: lookups read byKey then.
+    if (entries.byKey.size() < 2) continue;
     std::vector<std::pair<std::size_t, const Entry*>> depths;
     depths.reserve(entries.byKey.size());
     for (const Entry* entry : entries.byKey) depths.emplace_back(SeparatorCount(entry->first), entry);
@@ -122,11 +141,12 @@ std::string ClientFileIndex::Resolve(const std::string& folderHint, const std::s
 
   const auto named = byName_.find(name);
   if (named == byName_.end()) return std::string();
-  for (const Entry* entry : named->second.byDepth) {
+  const NameEntries& entries = named->second;
+  for (const Entry* entry : entries.byDepth.empty() ? entries.byKey : entries.byDepth) {
     const std::string_view folder(entry->first.data(), entry->first.find('/'));
     if (folder.size() >= hint.size() && folder.find(hint) != std::string_view::npos) return entry->second;
   }
-  return named->second.byKey.front()->second;
+  return entries.byKey.front()->second;
 }
 
 std::vector<std::string> ClientFileIndex::FindAllByName(const std::string& fileName) const {

@@ -46,7 +46,7 @@ class ClientFileIndex {
   using Entry = std::map<std::string, std::string>::value_type;
   struct NameEntries {
     std::vector<const Entry*> byKey;    // key order
-    std::vector<const Entry*> byDepth;  // most separators first, key order on ties
+    std::vector<const Entry*> byDepth;  // most separators first, key order on ties; empty for one entry
   };
 
   void RebuildSecondaryIndexes();

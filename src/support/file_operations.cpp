@@ -294,7 +294,12 @@ bool CreateRecursiveDirectory(const std::string& path, const DiskInterface& disk
   return false;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, const DiskInterface& disk) {
+namespace {
+
+// `forceToDisk` waits until the bytes are on the disk before the rename, so that not even a power
+// failure can leave an empty file under the final name.
+bool WriteThroughTemporary(const std::string& path, const std::string& bytes, bool forceToDisk,
+                           const DiskInterface& disk) {
   if (PlanOnly()) {
     RecordFileWritten(path, std::string(), bytes.size());
     return true;
@@ -302,7 +307,8 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, cons
   const std::string temporary = TemporaryNameFor(path);
   platform::File file = disk.createForWrite(temporary);
   if (!file.IsOpen()) return false;
-  bool written = (bytes.empty() || disk.write(file, bytes.data(), bytes.size())) && file.Flush();
+  bool written =
+      (bytes.empty() || disk.write(file, bytes.data(), bytes.size())) && (!forceToDisk || file.Flush());
   file.Close();
   if (written && disk.moveFile(temporary, path)) {
     RecordFileWritten(path, std::string(), bytes.size());
@@ -312,6 +318,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, cons
   return false;
 }
 
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, const DiskInterface& disk) {
+  return WriteThroughTemporary(path, bytes, true, disk);
+}
+
 bool WriteFile(const std::string& path, const std::string& content, const DiskInterface& disk) {
   try {
     const std::string bytes = ToCrLf(content);
@@ -319,7 +331,9 @@ bool WriteFile(const std::string& path, const std::string& content, const DiskIn
       try {
         const std::size_t separator = path.find_last_of("\\/");
         if (separator != std::string::npos) CreateRecursiveDirectory(path.substr(0, separator), disk);
-        if (WriteFileAtomically(path, bytes, disk)) {
+        // Not forced onto the disk: an export writes thousands of these, a flush each cost more than
+        // all its copies, and the next run writes them again.
+        if (WriteThroughTemporary(path, bytes, false, disk)) {
           LogLine("[IO] WriteFile success path=" + path);
           return true;
         }

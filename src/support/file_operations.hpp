@@ -32,8 +32,9 @@ const DiskInterface& RealDiskInterface();
 bool CreateRecursiveDirectory(const std::string& path, const DiskInterface& disk = RealDiskInterface());
 
 // Writes `content` with every "\n" as CR LF (as Windows text mode does, on every platform), after
-// creating the parent folders. A failed write or flush counts as a failed attempt. Written through
-// WriteFileAtomically, so the file is never seen half-written.
+// creating the parent folders. A failed write counts as a failed attempt. Written to a temporary
+// name and renamed as WriteFileAtomically does, so the file is never seen half-written, but not
+// forced onto the disk before the rename.
 bool WriteFile(const std::string& path, const std::string& content,
                const DiskInterface& disk = RealDiskInterface());
 

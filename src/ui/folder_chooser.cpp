@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include "platform/desktop.hpp"
 #include "platform/platform.hpp"
 #include "ui/script_items.hpp"
 
@@ -43,6 +44,7 @@ std::string Child(const std::string& internal, const std::string& name) {
 
 std::optional<std::string> PickFolder(const std::string& startFolder) {
   const std::string start = startFolder.empty() ? Native(platform::CurrentFolder()) : startFolder;
+  if (std::optional<std::string> chosen = platform::ShowSystemFolderDialog(start)) return chosen;
   const std::string desktop = platform::GetEnvironmentVariable("XDG_CURRENT_DESKTOP").value_or("");
   const bool kdeFirst = desktop.find("KDE") != std::string::npos;
   for (int attempt = 0; attempt < 2; ++attempt) {

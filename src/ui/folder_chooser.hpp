@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-// zenity or kdialog (kdialog first on KDE), started with an argument list, never through a shell;
-// blocks the frame loop while it is open. The chosen folder, or empty text when the user cancelled;
-// nullopt when no desktop chooser is installed.
+// The shell's folder dialog on Windows; elsewhere zenity or kdialog (kdialog first on KDE), started
+// with an argument list, never through a shell. Blocks the frame loop while it is open. The chosen
+// folder, or empty text when the user cancelled; nullopt when no desktop chooser is there.
 std::optional<std::string> PickFolder(const std::string& startFolder);
 
 // The modal browser: one list of the subfolders of the current folder.

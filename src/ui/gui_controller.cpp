@@ -10,7 +10,9 @@
 #include "log/gui_log.hpp"
 #include "pipeline/core_initialization.hpp"
 #include "pipeline/pipeline_state.hpp"
+#include "platform/desktop.hpp"
 #include "ui/main_window_panels.hpp"
+#include "ui/preview_tab.hpp"
 #include "ui/script_items.hpp"
 #include "ui/selection_popup.hpp"
 #include "ui/system_fonts.hpp"
@@ -38,7 +40,9 @@ void ApplyStyle() {
   style.ItemSpacing = ImVec2(12, 8);
 }
 
-void SetWindowIcon(GLFWwindow* window) {
+// The executable's icon resource where it has one (Windows), else the embedded image of that id.
+void SetWindowIcon(GLFWwindow* window, const std::string& title) {
+  if (platform::SetWindowIconFromResource(title, kResourceWindowIcon)) return;
   DecodedImage icon;
   if (!DecodePngResource(kResourceWindowIcon, icon)) return;
   GLFWimage image{icon.width, icon.height, icon.rgba.data()};
@@ -56,6 +60,7 @@ void StartUpdateCheck(const std::function<void()>& check) {
 }  // namespace
 
 void GuiController::Run() {
+  platform::ShowConsoleWindow();
   if (!glfwInit()) return;
   const std::string title = std::string("Vintrel ") + VINTREL_VERSION;
   GLFWwindow* window = glfwCreateWindow(1200, 800, title.c_str(), nullptr, nullptr);
@@ -65,7 +70,7 @@ void GuiController::Run() {
   }
   glfwMakeContextCurrent(window);
   glfwSwapInterval(1);
-  SetWindowIcon(window);
+  SetWindowIcon(window, title);
 
   ImGui::CreateContext();
   ApplyStyle();
@@ -108,6 +113,7 @@ void GuiController::Run() {
   JoinWorker();
   ResumeSelections();
 
+  ShutdownPreviewTab();
   ImGui_ImplOpenGL2_Shutdown();
   ImGui_ImplGlfw_Shutdown();
   ImGui::DestroyContext();
@@ -126,13 +132,21 @@ void GuiController::DrawFrame() {
   DrawSelectionPopup();
   DrawUpdatePopup();
   if (ImGui::BeginTabBar("T")) {
-    if (ImGui::BeginTabItem("Processing")) {
+    const bool processing = ImGui::BeginTabItem("Processing");
+    NoteItem("Processing");
+    if (processing) {
       ImGui::Columns(2, "C", false);
       ImGui::SetColumnWidth(0, ImGui::GetWindowWidth() * 0.55f);
       DrawOptionsPanel();
       ImGui::NextColumn();
       DrawLogsPanel();
       ImGui::Columns(1);
+      ImGui::EndTabItem();
+    }
+    const bool preview = ImGui::BeginTabItem("Preview");
+    NoteItem("Preview");
+    if (preview) {
+      DrawPreviewTab();
       ImGui::EndTabItem();
     }
     ImGui::EndTabBar();

@@ -12,12 +12,17 @@
 #include "pipeline/core_initialization.hpp"
 #include "pipeline/pipeline_runner.hpp"
 #include "pipeline/pipeline_state.hpp"
+#include "pipeline/run_report.hpp"
 #include "pipeline/task_table.hpp"
 #include "platform/platform.hpp"
 #include "support/client_paths.hpp"
 #include "ui/folder_chooser.hpp"
 #include "ui/script_items.hpp"
 #include "ui/ui_images.hpp"
+
+#ifdef VINTREL_CONVERT
+#include "convert/model_converter.hpp"
+#endif
 
 #ifndef VINTREL_WEB_ADDRESS
 #define VINTREL_WEB_ADDRESS ""
@@ -37,6 +42,8 @@ struct PathFields {
   std::string output;
   std::string referenceFolder;  // empty: the bundled standard_filters
   std::string mirror;           // empty: the platform's default mirror root
+  bool dryRun = false;
+  bool convert = false;
 };
 
 PathFields& Fields() {
@@ -122,6 +129,13 @@ void FolderField(const char* label, const char* inputId, const char* hint, const
 void StartRun() {
   if (worker.joinable()) worker.join();
   ApplyOptionFolders();
+  RunOptions options;
+  options.dryRun = Fields().dryRun;
+  options.convert = Fields().convert;
+  SetRunOptions(options);
+#ifdef VINTREL_CONVERT
+  SetExportConverter(ConvertExportedFile);
+#endif
   workerFinished.store(false);
   worker = std::thread([] {
     RunPipeline();
@@ -175,6 +189,21 @@ void DrawStart() {
     ImGui::PopStyleColor();
     NoteItem("REQUIRED");
   }
+}
+
+// What the last run did, and its report for people to read (a dry run writes none).
+void DrawLastRunSummary() {
+  const LastRunReport last = GetLastRunReport();
+  if (last.summary.empty()) return;
+  ImGui::TextWrapped("%s", last.summary.c_str());
+  NoteItem("Summary", last.summary);
+  if (last.textReport.empty()) return;
+  if (ImGui::Button("open export_report.txt")) {
+    if (!platform::OpenInShell(last.textReport)) {
+      AddGuiLog("Cannot open report: " + Native(last.textReport), GuiLogError);
+    }
+  }
+  NoteItem("open export_report.txt");
 }
 
 void DrawInfoPopup() {
@@ -324,12 +353,20 @@ void DrawOptionsPanel() {
   FolderField("Reference lists", "##ref", "bundled standard_filters", "Lists", avail - 95,
               FieldId::ReferenceFolder);
   FolderField("Mirror", "##mirror", mirrorHint.c_str(), "Mirror", avail - 95, FieldId::Mirror);
+  ImGui::Checkbox("Dry run", &Fields().dryRun);
+  NoteItem("Dry run", Fields().dryRun ? "ticked" : "");
+#ifdef VINTREL_CONVERT
+  ImGui::SameLine();
+  ImGui::Checkbox("Convert to glTF / PNG", &Fields().convert);
+  NoteItem("Convert to glTF / PNG", Fields().convert ? "ticked" : "");
+#endif
   ImGui::Spacing();
   ImGui::Separator();
   if (state.running.load()) {
     DrawProgress(state);
   } else {
     DrawStart();
+    DrawLastRunSummary();
   }
   ImGui::Spacing();
   ImGui::Spacing();

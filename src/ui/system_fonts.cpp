@@ -30,15 +30,6 @@ const std::array<Script, 4> kScripts = {{
     {0xD55C, {0x3131, 0x3163, 0xAC00, 0xD7A3}},
 }};
 
-bool IsOutlineFontFile(const std::string& file) {
-  const std::size_t dot = file.rfind('.');
-  if (dot == std::string::npos) return false;
-  std::string extension = file.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  // stb_truetype reads TrueType and OpenType outlines; bitmap formats it cannot.
-  return extension == "ttf" || extension == "otf" || extension == "ttc";
-}
-
 void AddFound(std::vector<SystemFont>& fonts, const std::string& file, int index, unsigned int character) {
   for (SystemFont& font : fonts) {
     if (font.file == file && font.index == index) {
@@ -65,6 +56,19 @@ std::vector<SystemFont> FindSystemFonts(const std::vector<unsigned int>& charact
 }
 
 #else
+
+namespace {
+
+bool IsOutlineFontFile(const std::string& file) {
+  const std::size_t dot = file.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string extension = file.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  // stb_truetype reads TrueType and OpenType outlines; bitmap formats it cannot.
+  return extension == "ttf" || extension == "otf" || extension == "ttc";
+}
+
+}  // namespace
 
 std::vector<SystemFont> FindSystemFonts(const std::vector<unsigned int>& characters) {
   std::vector<SystemFont> fonts;

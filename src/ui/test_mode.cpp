@@ -6,6 +6,8 @@
 //   expect-enabled NAME | expect-disabled NAME | expect-shown NAME | expect-hidden NAME
 //   expect-text NAME TEXT | expect-log TEXT [COUNT] | expect-no-log TEXT | expect-glyphs TEXT
 //   screenshot FILE | wait-frames N | close | update VERSION NOTES
+//   select-bundle TEXT [S]                              the Preview's first bundle whose folder holds TEXT
+//   screenshot-preview FILE [S]                         the Preview's view alone, once it is drawn
 #include "ui/test_mode.hpp"
 
 #include <GLFW/glfw3.h>
@@ -14,6 +16,7 @@
 #include <imgui_internal.h>
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -22,6 +25,7 @@
 #include "pipeline/pipeline_state.hpp"
 #include "platform/platform.hpp"
 #include "ui/main_window_panels.hpp"
+#include "ui/preview_tab.hpp"
 #include "ui/script_items.hpp"
 #include "update/update_info.hpp"
 
@@ -84,11 +88,15 @@ bool FontDraws(const std::string& text) {
   return true;
 }
 
-bool WriteScreenshot(const std::string& file, int width, int height) {
+// The back buffer's part from (x, y) (window pixels, top left) of width x height.
+bool WriteScreenshot(const std::string& file, int width, int height, int x = 0, int y = 0,
+                     int windowHeight = -1) {
+  if (width <= 0 || height <= 0) return false;
   std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  const int bottom = (windowHeight < 0 ? height : windowHeight) - y - height;
+  glReadPixels(x, bottom, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
   // OpenGL's rows run bottom-up; the PNG's top-down.
   stbi_flip_vertically_on_write(1);
   return stbi_write_png(file.c_str(), width, height, 4, pixels.data(), width * 4) != 0;
@@ -156,6 +164,18 @@ void TestMode::AfterRender(int width, int height) {
   if (!file.empty() && !WriteScreenshot(file, width, height)) Fail("cannot write " + file);
   if (!pendingScreenshot_.empty()) {
     pendingScreenshot_.clear();
+    Next();
+  }
+  const ItemNote* view = Shown("preview view");
+  if (!pendingPreviewShot_.empty() && view != nullptr) {
+    const ImVec2 scale = ImGui::GetIO().DisplayFramebufferScale;
+    const int x = std::max(0, int(view->rect.Min.x * scale.x));
+    const int y = std::max(0, int(view->rect.Min.y * scale.y));
+    const int right = std::min(width, int(view->rect.Max.x * scale.x));
+    const int bottom = std::min(height, int(view->rect.Max.y * scale.y));
+    if (!WriteScreenshot(pendingPreviewShot_, right - x, bottom - y, x, y, height))
+      Fail("cannot write " + pendingPreviewShot_);
+    pendingPreviewShot_.clear();
     Next();
   }
   if (lastFrame) finished_ = true;
@@ -268,6 +288,15 @@ void TestMode::Step(GLFWwindow* window) {
     Next();
   } else if (verb == "screenshot") {
     pendingScreenshot_ = argument(1);
+  } else if (verb == "select-bundle") {
+    until(SelectPreviewBundle(argument(1)), limit(2), "no bundle " + argument(1) + " in the Preview");
+  } else if (verb == "screenshot-preview") {
+    // Taken after this frame is drawn, so the view shows what the settled state draws.
+    if (PreviewSettled() && Shown("preview view") != nullptr) {
+      pendingPreviewShot_ = argument(1);
+    } else if (waited >= limit(2)) {
+      Fail("the Preview did not settle");
+    }
   } else if (verb == "close") {
     glfwSetWindowShouldClose(window, 1);
     Next();

@@ -40,6 +40,7 @@ class TestMode {
   int exitAfterFrames_ = -1;
   std::string screenshotFile_;
   std::string pendingScreenshot_;
+  std::string pendingPreviewShot_;
 
   std::vector<Command> script_;
   std::vector<int> lineNumbers_;

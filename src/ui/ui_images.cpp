@@ -23,9 +23,10 @@ bool DecodePngResource(int id, DecodedImage& image) {
   return true;
 }
 
-unsigned int LoadPngTexture(int id, int& width, int& height) {
-  DecodedImage image;
-  if (!DecodePngResource(id, image)) return 0;
+unsigned int UploadRgbaTexture(int width, int height, const unsigned char* rgba) {
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+  if (width <= 0 || height <= 0 || width > largest || height > largest) return 0;
   GLuint texture = 0;
   glGenTextures(1, &texture);
   if (texture == 0) return 0;
@@ -33,8 +34,15 @@ unsigned int LoadPngTexture(int id, int& width, int& height) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               image.rgba.data());
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  return texture;
+}
+
+unsigned int LoadPngTexture(int id, int& width, int& height) {
+  DecodedImage image;
+  if (!DecodePngResource(id, image)) return 0;
+  const unsigned int texture = UploadRgbaTexture(image.width, image.height, image.rgba.data());
+  if (texture == 0) return 0;
   width = image.width;
   height = image.height;
   return texture;

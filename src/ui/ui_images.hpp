@@ -15,6 +15,8 @@ bool DecodePngResource(int id, DecodedImage& image);
 
 // A texture with linear filtering; 0 on any failure. Needs the window's OpenGL context current.
 unsigned int LoadPngTexture(int id, int& width, int& height);
+// 8-bit RGBA rows, top row first, as such a texture; 0 when none can be made.
+unsigned int UploadRgbaTexture(int width, int height, const unsigned char* rgba);
 
 // The three link-button images (301, 302, 303), loaded once: a later call does nothing once 301 is.
 void LoadLinkButtonTextures();

@@ -164,6 +164,12 @@ class Builder {
     for (int a = 0; a < 3; ++a)
       for (int k = 0; k < 3; ++k) PutF32(artAt + art.offsets[3 + a] + 4 * k, axes[a][k]);
 
+    const std::uint32_t textureSlots = Array(rootAt + root.offsets[2], model.textures.size(), p_);
+    for (std::size_t t = 0; t < model.textures.size(); ++t) {
+      const std::uint32_t tex = obj.Reserve(texture.size);
+      obj.Pointer(textureSlots + t * p_, kObjects, tex);
+      obj.Pointer(tex, kStrings, String(model.textures[t]));
+    }
     const std::uint32_t meshSlots = Array(rootAt + root.offsets[3], model.meshes.size(), p_);
     std::vector<std::uint32_t> meshes;
     for (std::size_t m = 0; m < model.meshes.size(); ++m) {

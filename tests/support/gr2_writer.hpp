@@ -75,6 +75,7 @@ struct Gr2TestModel {
   std::vector<Gr2TestBone> bones;   // its skeleton
   std::array<float, 3> placement{};
   float unitsPerMeter = 1;
+  std::vector<std::string> textures;  // the root's Textures list, as the analyser reads it
 };
 
 std::string BuildGr2Model(const Gr2TestModel& model, const Gr2WriteOptions& options = {});

@@ -2,13 +2,19 @@
 // and every task's output must be the command-line tool's for the same answers.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
-#include "cli/cli_run.hpp"
 #include "pipeline/task_table.hpp"
-#include "support/test_environment.hpp"
+#include "ui/window_script.hpp"
+
+#define STBI_ONLY_PNG
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -19,8 +25,6 @@ struct WindowRun {
   std::string errors;
 };
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 std::string Screenshot(const std::string& name) {
   platform::CreateFolderWithParents(platform::ToInternalPath(VINTREL_SCREENSHOT_DIR));
   return std::string(VINTREL_SCREENSHOT_DIR) + "/" + name;
@@ -28,11 +32,19 @@ std::string Screenshot(const std::string& name) {
 
 std::string DemoClient() { return std::string(VINTREL_SOURCE_DIR) + "/samples/demo_client"; }
 
-// Every file below `folder` with its bytes.
-std::map<std::string, std::string> Contents(const std::string& folder) {
-  std::map<std::string, std::string> contents;
-  for (const std::string& file : FilesBelow(folder)) contents[file] = ReadFile(folder + "\\" + file);
-  return contents;
+// The share of a screenshot's pixels that differ from its top left one (the view's background).
+double CoveredShare(const std::string& file) {
+  int width = 0, height = 0, channels = 0;
+  unsigned char* pixels = stbi_load(file.c_str(), &width, &height, &channels, 3);
+  if (pixels == nullptr || width * height == 0) return 0;
+  std::size_t differing = 0;
+  for (int i = 0; i < width * height; ++i) {
+    int distance = 0;
+    for (int k = 0; k < 3; ++k) distance += std::abs(int(pixels[i * 3 + k]) - int(pixels[k]));
+    if (distance > 24) ++differing;
+  }
+  stbi_image_free(pixels);
+  return double(differing) / (double(width) * height);
 }
 
 class Window : public testing::Test {
@@ -54,36 +66,7 @@ class Window : public testing::Test {
     return WindowRun{status == -1 ? -1 : (status >> 8) & 0xFF, ReadFile(errors)};
   }
 
-  // The number of questions a CLI run of that task printed (each lists its candidate 0).
-  static int Questions(const CliRun& run) {
-    int questions = 0;
-    for (std::size_t at = run.out.find("\n  0: "); at != std::string::npos;
-         at = run.out.find("\n  0: ", at + 1)) {
-      ++questions;
-    }
-    return questions;
-  }
-
   std::string Native(const std::string& relative) const { return NativePath(temp_ / relative); }
-
-  std::vector<std::string> SetPaths(const std::string& client, const std::string& output) const {
-    return {"type \"##cli\" " + Quoted(client), "type \"##out\" " + Quoted(output)};
-  }
-
-  // One run of `label` from the window: START, each question answered with `answer`, then idle.
-  static void AddRun(std::vector<std::string>& script, const std::string& label, int questions,
-                     const std::vector<std::string>& answer, int completedBefore) {
-    script.push_back("click " + Quoted(label));
-    script.push_back("expect-text " + Quoted(label) + " selected");
-    script.push_back("click \"START PROCESSING\"");
-    for (int i = 0; i < questions; ++i) {
-      script.push_back("wait-shown \"CONFIRM SELECTION\"");
-      script.insert(script.end(), answer.begin(), answer.end());
-      script.push_back("expect-hidden \"CONFIRM SELECTION\"");
-    }
-    script.push_back("wait-idle");
-    script.push_back("expect-log \"OK: Task Completed.\" " + std::to_string(completedBefore + 1));
-  }
 
   ScopedTempDir temp_{"gui"};
   int runs_ = 0;
@@ -198,7 +181,7 @@ TEST_F(Window, StopEndsALongRunAndClosingAnswersAPendingQuestion) {
   script.insert(script.end(), {"click \"START PROCESSING\"", "wait-shown \"CONFIRM SELECTION\"", "close"});
   run = Run(script);
   EXPECT_EQ(run.exitCode, 0) << run.errors;
-  EXPECT_EQ(FilesBelow(temp_ / "closed\\Exported_Models_MSM"), std::set<std::string>());
+  EXPECT_EQ(ExportedFiles(temp_ / "closed\\Exported_Models_MSM"), std::set<std::string>());
 }
 
 TEST_F(Window, BrowserAndDesktopChooserTakeCyrillicAndKoreanNames) {
@@ -230,6 +213,58 @@ TEST_F(Window, BrowserAndDesktopChooserTakeCyrillicAndKoreanNames) {
   EXPECT_EQ(picked.exitCode, 0) << picked.errors;
   EXPECT_EQ(ReadFile(temp_ / "arguments.txt"),
             "--file-selection\n--directory\n--title=Select folder\n--filename=" + Native("base") + "/\n");
+}
+
+// The Preview of a real export: a hair group, a weapon and an NPC each drawn so that the model covers a
+// fair part of its view (the thin sword about 2%, an empty view none); a model the reader refuses
+// shows the reason instead.
+TEST_F(Window, PreviewDrawsTheExportedModels) {
+  for (const char* task : {"hair-body", "weapon-wings", "npc-mob"}) {
+    const CliRun cli = RunProgram(CliPath(), {"export", "--client", DemoClient(), "--output", Native("out"),
+                                              "--task", task, "--select", "0", "--no-mirror"});
+    ASSERT_EQ(cli.exitCode, 0) << cli.out;
+  }
+  const std::vector<std::pair<std::string, std::string>> views = {{"HairData", "preview_hair.png"},
+                                                                  {"[470]", "preview_weapon.png"},
+                                                                  {"[redguild_guard_M]", "preview_npc.png"}};
+  std::vector<std::string> script = {"type \"##out\" " + Quoted(Native("out")), "click \"Preview\""};
+  for (const auto& view : views) {
+    script.push_back("select-bundle " + Quoted(view.first));
+    script.push_back("screenshot-preview " + Quoted(Screenshot(view.second)));
+  }
+  script.push_back("screenshot " + Quoted(Screenshot("preview.png")));
+  WindowRun run = Run(script);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  for (const auto& view : views) EXPECT_GT(CoveredShare(Screenshot(view.second)), 0.01) << view.second;
+
+  for (const std::string& file : FilesBelow(temp_ / "out\\Exported_Models_ITEM")) {
+    if (file.find("00470.gr2") != std::string::npos)
+      WriteFile(temp_ / ("out\\Exported_Models_ITEM\\" + file), "not a model");
+  }
+  run = Run({"type \"##out\" " + Quoted(Native("out")), "click \"Preview\"", "select-bundle [470]",
+             "wait-shown \"preview refusal\" 20", "expect-hidden \"preview view\""});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+}
+
+// A dry run from the window writes nothing and shows its summary without a report to open; a real
+// run then offers its export_report.txt.
+TEST_F(Window, DryRunShowsItsSummaryAndWritesNothing) {
+  const std::vector<std::string> answer = {"click \"tick 0\"", "click \"CONFIRM SELECTION\""};
+  std::vector<std::string> script = SetPaths(DemoClient(), Native("dry"));
+  script.insert(script.end(), {"click \"Dry run\"", "expect-text \"Dry run\" ticked"});
+  AddRun(script, "Hair + Body", 1, answer, 0);
+  script.insert(script.end(), {"expect-log \"PLAN: \"", "expect-shown Summary",
+                               "expect-hidden \"open export_report.txt\""});
+  WindowRun run = Run(script);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_FALSE(Exists(temp_ / "dry"));
+
+  script = SetPaths(DemoClient(), Native("dry"));
+  AddRun(script, "Hair + Body", 1, answer, 0);
+  script.push_back("expect-shown \"open export_report.txt\"");
+  run = Run(script);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_TRUE(IsFile(temp_ / "dry\\Exported_Models_MSM\\export_report.txt"));
 }
 
 }  // namespace

@@ -56,9 +56,10 @@ CreateFolderResult CreateNativeFolders(const std::string& nativePath);
 // The executable a bare name starts through $PATH; empty when none is found.
 std::string FindInSearchPath(const std::string& name);
 
-// Runs a program and waits for it (wait == true) or leaves it running detached.
-// False when it could not be started; errno says why.
-bool RunProgram(const std::string& nativeExecutable, const std::vector<std::string>& arguments, bool wait);
+// Runs a program and waits for it (wait == true) or leaves it running detached, in
+// `nativeWorkingFolder` when one is given. False when it could not be started; errno says why.
+bool RunProgram(const std::string& nativeExecutable, const std::vector<std::string>& arguments, bool wait,
+                const std::string& nativeWorkingFolder = std::string());
 
 }  // namespace posix
 }  // namespace platform

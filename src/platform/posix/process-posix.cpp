@@ -74,6 +74,8 @@ std::string TempFolder() {
   return WithTrailingBackslash(ToInternalPath(WithoutTrailingSlashes(folder)));
 }
 
+std::uint64_t CurrentProcessId() { return static_cast<std::uint64_t>(getpid()); }
+
 std::uint64_t CurrentThreadId() {
 #ifdef SYS_gettid
   return static_cast<std::uint64_t>(syscall(SYS_gettid));

@@ -22,13 +22,14 @@ bool IsExecutableFile(const std::string& path) {
 }
 
 // Between fork and exec only async-signal-safe calls are allowed: write the errno and leave.
-[[noreturn]] void ExecOrReport(const char* path, char* const* argv, int nullInput, int reportFd) {
+[[noreturn]] void ExecOrReport(const char* path, char* const* argv, int nullInput, int reportFd,
+                               const char* workingFolder = nullptr) {
   sigset_t all;
   sigemptyset(&all);
   sigprocmask(SIG_SETMASK, &all, nullptr);
   signal(SIGPIPE, SIG_DFL);
   if (nullInput >= 0) dup2(nullInput, STDIN_FILENO);
-  execv(path, argv);
+  if (workingFolder == nullptr || chdir(workingFolder) == 0) execv(path, argv);
   const int error = errno;
   ssize_t ignored = write(reportFd, &error, sizeof error);
   (void)ignored;
@@ -76,7 +77,8 @@ std::string FindInSearchPath(const std::string& name) {
   return std::string();
 }
 
-bool RunProgram(const std::string& nativeExecutable, const std::vector<std::string>& arguments, bool wait) {
+bool RunProgram(const std::string& nativeExecutable, const std::vector<std::string>& arguments, bool wait,
+                const std::string& nativeWorkingFolder) {
   std::vector<std::string> storage;
   storage.reserve(arguments.size() + 1);
   storage.push_back(nativeExecutable);
@@ -89,6 +91,7 @@ bool RunProgram(const std::string& nativeExecutable, const std::vector<std::stri
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) return false;
   const int nullInput = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const char* workingFolder = nativeWorkingFolder.empty() ? nullptr : nativeWorkingFolder.c_str();
 
   const pid_t child = fork();
   if (child < 0) {
@@ -101,11 +104,11 @@ bool RunProgram(const std::string& nativeExecutable, const std::vector<std::stri
   }
   if (child == 0) {
     close(report[0]);
-    if (wait) ExecOrReport(argv[0], argv.data(), -1, report[1]);
+    if (wait) ExecOrReport(argv[0], argv.data(), -1, report[1], workingFolder);
     // Detached: a new session, and a grandchild that init adopts once this child leaves.
     setsid();
     const pid_t grandchild = fork();
-    if (grandchild == 0) ExecOrReport(argv[0], argv.data(), nullInput, report[1]);
+    if (grandchild == 0) ExecOrReport(argv[0], argv.data(), nullInput, report[1], workingFolder);
     if (grandchild < 0) {
       const int error = errno;
       ssize_t ignored = write(report[1], &error, sizeof error);
@@ -140,13 +143,16 @@ bool LooksLikeAddress(const std::string& text) {
 
 }  // namespace
 
-bool StartDetachedProcess(const std::string& executable, const std::vector<std::string>& arguments) {
+bool StartDetachedProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                          const std::string& workingFolder) {
   const std::string native = ExecutableFor(executable);
-  if (native.empty()) {
+  const auto nativeFolder =
+      workingFolder.empty() ? std::optional<std::string>("") : posix::ResolveNative(workingFolder);
+  if (native.empty() || !nativeFolder) {
     errno = ENOENT;
     return false;
   }
-  return posix::RunProgram(native, arguments, false);
+  return posix::RunProgram(native, arguments, false, *nativeFolder);
 }
 
 ProgramOutput RunProgramForOutput(const std::string& executable, const std::vector<std::string>& arguments) {

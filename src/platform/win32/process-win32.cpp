@@ -54,6 +54,12 @@ std::string TempFolder() {
 
 std::uint64_t CurrentThreadId() { return GetCurrentThreadId(); }
 
+std::uint64_t CurrentProcessId() { return GetCurrentProcessId(); }
+
+long InitializeCom() { return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); }
+
+void UninitializeCom() { CoUninitialize(); }
+
 std::optional<std::string> GetEnvironmentVariable(const std::string& name) {
   const std::wstring wideName = win32::Widen(name);
   ::SetLastError(ERROR_SUCCESS);

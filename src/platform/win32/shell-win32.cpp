@@ -40,7 +40,8 @@ void ShowMessageBox(const std::string& title, const std::string& text) {
   MessageBoxW(nullptr, win32::Widen(text).c_str(), win32::Widen(title).c_str(), MB_ICONERROR);
 }
 
-bool StartDetachedProcess(const std::string& executable, const std::vector<std::string>& arguments) {
+bool StartDetachedProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                          const std::string& workingFolder) {
   // Arguments go into the command line as they are: the caller quotes what the program expects
   // quoted (cmd.exe reads its own rules, not the C runtime's). Only the program name is quoted here.
   const std::string program = WithBackslashes(executable);
@@ -48,13 +49,16 @@ bool StartDetachedProcess(const std::string& executable, const std::vector<std::
       program.find(' ') != std::string::npos && program.front() != '"' ? "\"" + program + "\"" : program;
   for (const std::string& argument : arguments) commandLine += " " + argument;
   std::wstring wide = win32::Widen(commandLine);
+  const std::wstring folder =
+      workingFolder.empty() ? std::wstring() : win32::Widen(WithBackslashes(workingFolder));
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   // A new process group keeps it alive through a Ctrl+C meant for this console.
   if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process)) {
+                      CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
     return false;
   }
   CloseHandle(process.hThread);
