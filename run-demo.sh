@@ -9,7 +9,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 $sudo apt-get install -y --no-install-recommends \
-  cmake ninja-build g++ libcli11-dev nlohmann-json3-dev libstb-dev
+  cmake ninja-build g++ libcli11-dev nlohmann-json3-dev libstb-dev libcurl4-openssl-dev
 
 cmake -S . -B build-demo -G Ninja -DCMAKE_BUILD_TYPE=Release -DVINTREL_BUILD_TESTS=OFF -DVINTREL_BUILD_BENCH=OFF
 cmake --build build-demo -j2 --target vintrel-cli
