@@ -70,20 +70,15 @@ void ExportItems(std::vector<ItemEntry>& kept, float listBase, float listSpan) {
 }
 
 void ExportList(const ListGroup& group, float listBase, float listSpan) {
-  const std::string label = CandidateLabel(group);
-  std::vector<MergedLineOrigin> origins;
-  const std::string merged = CreateMergedList(group.paths, label, origins);
-  if (merged.empty()) {
-    AddGuiLog("[WARN] Failed to create merged list for " + label, GuiLogWarning);
+  std::size_t otherCategoryLines = 0;
+  std::vector<ItemEntry> parsed;
+  const auto parse = [&otherCategoryLines](const std::string& merged) {
+    return ParseItemList(merged, otherCategoryLines);
+  };
+  if (!ReadMergedGroup(group, {"[WARN] Failed to create merged list for ", "Parsing merged item_list: "},
+                       parse, parsed)) {
     return;
   }
-  AddGuiLog("Parsing merged item_list: " + merged + " (merged from " + std::to_string(group.paths.size()) +
-                " files)",
-            GuiLogInfo);
-  std::size_t otherCategoryLines = 0;
-  std::vector<ItemEntry> parsed = ParseItemList(merged, otherCategoryLines);
-  RemoveMergedList(merged);
-  TraceToSourceLists(parsed, origins);
 
   std::vector<ItemEntry> kept = KeepNewItems(std::move(parsed), otherCategoryLines);
   if (kept.empty()) {

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "log/gui_log.hpp"
+#include "pipeline/merged_list.hpp"
+
 struct ListGroup {
   std::string label;               // the file name as first met, in its own case
   std::vector<std::string> paths;  // every list of that name (any letter case), in the order found
@@ -51,3 +54,31 @@ bool ChooseLists(const std::vector<std::string>& found, const ListCourseTexts& t
 // Deletes a merged list once read. A missing file is no error; any other failure throws, which
 // ends the task and is reported by the pipeline runner.
 void RemoveMergedList(const std::string& path);
+
+// The window-log lines of reading a group's lists: "<failed><label>" and "<parsing><merged file>
+// (merged from N files)".
+struct MergedListTexts {
+  const char* failed;
+  const char* parsing;
+};
+
+// The entries of a group's lists read as one: merged into a temporary file, parsed by
+// `parse(path)`, the file deleted, each entry pointed at the list line it came from. False when the
+// merge failed (said in the window log).
+template <typename Entry, typename Parse>
+bool ReadMergedGroup(const ListGroup& group, const MergedListTexts& texts, Parse parse,
+                     std::vector<Entry>& entries) {
+  const std::string label = CandidateLabel(group);
+  std::vector<MergedLineOrigin> origins;
+  const std::string merged = CreateMergedList(group.paths, label, origins);
+  if (merged.empty()) {
+    AddGuiLog(texts.failed + label, GuiLogWarning);
+    return false;
+  }
+  AddGuiLog(texts.parsing + merged + " (merged from " + std::to_string(group.paths.size()) + " files)",
+            GuiLogInfo);
+  entries = parse(merged);
+  RemoveMergedList(merged);
+  TraceToSourceLists(entries, origins);
+  return true;
+}

@@ -86,19 +86,11 @@ void RunNpcTask(const std::string& referenceFolder) {
     const int index = chosen[k];
     if (index < 0 || static_cast<std::size_t>(index) >= groups.size()) continue;
     const ListGroup& group = groups[static_cast<std::size_t>(index)];
-    const std::string label = CandidateLabel(group);
-    std::vector<MergedLineOrigin> origins;
-    const std::string merged = CreateMergedList(group.paths, label, origins);
-    if (merged.empty()) {
-      AddGuiLog("[WARN] Failed to create merged npclist for " + label, GuiLogWarning);
+    std::vector<NpcEntry> parsed;
+    if (!ReadMergedGroup(group, {"[WARN] Failed to create merged npclist for ", "Parsing merged npclist: "},
+                         ParseNpcList, parsed)) {
       continue;
     }
-    AddGuiLog("Parsing merged npclist: " + merged + " (merged from " + std::to_string(group.paths.size()) +
-                  " files)",
-              GuiLogInfo);
-    std::vector<NpcEntry> parsed = ParseNpcList(merged);
-    RemoveMergedList(merged);
-    TraceToSourceLists(parsed, origins);
     const std::vector<NpcEntry> kept = KeepNewNpcs(parsed);
     const float listBase = kProgressBase + static_cast<float>(k) * listSpan;
     if (kept.empty()) {
