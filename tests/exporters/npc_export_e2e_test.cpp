@@ -61,6 +61,8 @@ class NpcExportEndToEnd : public testing::Test {
     RunPipeline();
     finished.store(true);
     stopper.join();
+    // A STOP pressed just as the run ended would stop whatever this process runs next.
+    GetPipelineState().stopRequested.store(false);
     SetGuiLogListener(nullptr);
     return window;
   }

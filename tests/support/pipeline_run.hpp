@@ -55,6 +55,8 @@ inline PipelineRun StartPipeline(const std::string& client, const std::string& o
     platform::SleepMilliseconds(1);
   }
   worker.join();
+  // A STOP pressed just as the run ended would stop whatever this process runs next.
+  GetPipelineState().stopRequested.store(false);
   SetGuiLogListener(nullptr);
   return run;
 }
