@@ -53,7 +53,6 @@ struct DirEntry {
   bool isRegularFile = false;
   // A symbolic link (on Windows also a junction), whatever it leads to; a dangling one is a file.
   bool isLink = false;
-  std::uint64_t size = 0;
 };
 // Find-first/next over folder\pattern ('*' and '?', letter case ignored). "." and ".." are left out.
 // Entries come in NTFS order: names compared with ASCII letters folded to upper case, ties by bytes.
@@ -71,6 +70,8 @@ struct FileIdentity {
 };
 // Identity of the file or folder the path names, links followed; nullopt when it does not exist.
 std::optional<FileIdentity> GetFileIdentity(const std::string& path);
+// Size in bytes of the regular file the path names, links followed; nullopt for anything else.
+std::optional<std::uint64_t> GetRegularFileSize(const std::string& path);
 // The absolute internal path with every link followed and every "." and ".." gone, spelled as the
 // file system spells it; nullopt when the path does not exist.
 std::optional<std::string> RealPath(const std::string& path);

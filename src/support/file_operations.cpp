@@ -39,14 +39,15 @@ bool IsFile(const std::string& path) {
 
 // Spellings do not tell: "c\.\x", "C\X", "c\link\x" may all lead to one file.
 bool IsSameFile(const std::string& a, const std::string& b) {
-  const std::optional<platform::FileIdentity> first = platform::GetFileIdentity(a);
-  return first && first == platform::GetFileIdentity(b) && IsFile(a);
+  // The destination first: it is new in nearly every copy, and then nothing more is asked.
+  const std::optional<platform::FileIdentity> second = platform::GetFileIdentity(b);
+  return second && second == platform::GetFileIdentity(a) && IsFile(a);
 }
 
-// -1 when the file cannot be opened.
+// -1 when it is not a regular file.
 std::int64_t FileSizeOf(const std::string& path) {
-  const platform::File file = platform::File::OpenForRead(path);
-  return file.IsOpen() ? file.Size() : -1;
+  const std::optional<std::uint64_t> size = platform::GetRegularFileSize(path);
+  return size ? static_cast<std::int64_t>(*size) : -1;
 }
 
 bool IsSpecialFile(const std::string& path) {

@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(PlatformListing, EntriesComeInNtfsOrderWithKindAndSize) {
+TEST(PlatformListing, EntriesComeInNtfsOrderWithTheirKind) {
   testenv::ScopedTempDir temp;
   for (const char* name : {"b.txt", "_x", "a_b", "9", "A.txt", "10", "ab"})
     testenv::WriteFile(temp / name, name);
@@ -19,7 +19,6 @@ TEST(PlatformListing, EntriesComeInNtfsOrderWithKindAndSize) {
     EXPECT_EQ(entries[i].name, expected[i]);
     EXPECT_EQ(entries[i].isDirectory, entries[i].name == "C") << entries[i].name;
   }
-  EXPECT_EQ(entries[5].size, 5u);
   // The same order whether the folder is named with or without a trailing separator.
   EXPECT_EQ(testenv::NamesIn(temp.path().substr(0, temp.path().size() - 1)), expected);
 }

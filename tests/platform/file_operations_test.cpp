@@ -12,11 +12,15 @@ TEST(PlatformFiles, FolderCreationAndCopiesFailRatherThanHarmAFile) {
   EXPECT_EQ(platform::CreateFolderWithParents(temp / "a\\b\\c"), CreateFolderResult::Created);
   EXPECT_EQ(platform::CreateFolderWithParents(temp / "a\\b\\c"), CreateFolderResult::AlreadyExists);
   EXPECT_EQ(platform::CreateFolderWithParents(temp / "a\\b\\"), CreateFolderResult::AlreadyExists);
+  // Several missing levels under doubled separators.
+  EXPECT_EQ(platform::CreateFolderWithParents(temp / "a\\\\d\\\\e\\f"), CreateFolderResult::Created);
+  EXPECT_EQ(platform::GetFileAttributes(temp / "a\\d\\e\\f"), platform::kAttributeDirectory);
 
   // A file where a folder should be is a failure, never "already exists".
   WriteFile(temp / "file.txt", "x");
   EXPECT_EQ(platform::CreateFolderWithParents(temp / "file.txt"), CreateFolderResult::Failed);
   EXPECT_EQ(platform::CreateFolderWithParents(temp / "file.txt\\below"), CreateFolderResult::Failed);
+  EXPECT_EQ(platform::CreateFolderWithParents(temp / "file.txt\\below\\deeper"), CreateFolderResult::Failed);
   EXPECT_EQ(platform::CreateFolderWithParents(""), CreateFolderResult::Failed);
   EXPECT_EQ(ReadFile(temp / "file.txt"), "x");
 

@@ -129,9 +129,16 @@ std::optional<Listing> ReadListing(const std::string& folder, const struct stat&
 
 class ListingCache {
  public:
-  std::optional<std::string> FindMatch(const std::string& folder, const std::string& name) {
+  // `known` is the folder's stat when the caller has just taken it.
+  std::optional<std::string> FindMatch(const std::string& folder, const std::string& name,
+                                       const struct stat* known = nullptr) {
     struct stat st {};
-    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    if (known != nullptr) {
+      st = *known;
+    } else if (stat(folder.c_str(), &st) != 0) {
+      return std::nullopt;
+    }
+    if (!S_ISDIR(st.st_mode)) return std::nullopt;
     const FolderState now = StateOf(st);
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -228,8 +235,9 @@ std::string ParentOf(std::string path) {
 
 // The name in `folder` that `name` (missing as spelled) stands for: one spelled the same ignoring
 // case; then, for data bytes that are not UTF-8, one spelled as a listing would give them.
-std::optional<std::string> MatchInFolder(const std::string& folder, const std::string& name) {
-  if (auto match = Cache().FindMatch(folder, name)) return match;
+std::optional<std::string> MatchInFolder(const std::string& folder, const std::string& name,
+                                         const struct stat* folderStat = nullptr) {
+  if (auto match = Cache().FindMatch(folder, name, folderStat)) return match;
   const std::string listed = NameAsListed(name);
   if (listed == name) return std::nullopt;
   struct stat st {};
@@ -239,14 +247,19 @@ std::optional<std::string> MatchInFolder(const std::string& folder, const std::s
 
 }  // namespace
 
-std::optional<std::string> ResolveNative(const std::string& internalPath) {
+std::optional<std::string> SpelledNative(const std::string& internalPath) {
   std::optional<std::string> native = ToNativePath(internalPath);
   if (!native) {
     errno = ENOENT;
     return std::nullopt;
   }
-  if (native->empty()) return native;
-  if ((*native)[0] != '/') *native = WorkingFolder() + "/" + *native;
+  if (!native->empty() && (*native)[0] != '/') *native = WorkingFolder() + "/" + *native;
+  return native;
+}
+
+std::optional<std::string> ResolveNative(const std::string& internalPath) {
+  std::optional<std::string> native = SpelledNative(internalPath);
+  if (!native || native->empty()) return native;
 
   struct stat st {};
   if (lstat(native->c_str(), &st) == 0) return native;
@@ -258,7 +271,7 @@ std::optional<std::string> ResolveNative(const std::string& internalPath) {
     const std::string parent = native->substr(0, lastSlash);
     const std::string name = native->substr(lastSlash + 1);
     if (name != "." && name != ".." && stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      const auto match = MatchInFolder(parent, name);
+      const auto match = MatchInFolder(parent, name, &st);
       return match ? parent + "/" + *match : *native;
     }
   }

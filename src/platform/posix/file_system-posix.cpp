@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/path_rules.hpp"
@@ -24,16 +26,27 @@ CreateFolderResult CreateNativeFolders(const std::string& nativePath) {
     errno = EEXIST;
     return S_ISDIR(st.st_mode) ? CreateFolderResult::AlreadyExists : CreateFolderResult::Failed;
   }
-  bool createdLast = false;
-  std::size_t slash = 0;
-  do {
-    slash = nativePath.find('/', slash + 1);
-    const std::string prefix = nativePath.substr(0, slash);
-    if (prefix.back() == '/') continue;
-    if (stat(prefix.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      createdLast = false;
-      continue;
+  // Up from the folder to the nearest one that exists (nearly always its parent), then down
+  // making each: a look per folder made rather than one per component of the whole path.
+  std::vector<std::size_t> missingEnds{nativePath.size()};
+  for (;;) {
+    std::size_t slash = nativePath.rfind('/', missingEnds.back() - 1);
+    while (slash != std::string::npos && slash > 0 && nativePath[slash - 1] == '/') --slash;
+    if (slash == std::string::npos || slash == 0) break;
+    if (stat(nativePath.substr(0, slash).c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return CreateFolderResult::Failed;
+      }
+      break;
     }
+    if (errno != ENOENT) return CreateFolderResult::Failed;
+    missingEnds.push_back(slash);
+  }
+  bool createdLast = false;
+  for (auto end = missingEnds.rbegin(); end != missingEnds.rend(); ++end) {
+    const std::string prefix = nativePath.substr(0, *end);
+    if (prefix.empty() || prefix.back() == '/') continue;
     const ListingChange change(prefix);
     if (mkdir(prefix.c_str(), 0777) == 0) {
       change.Created();
@@ -45,7 +58,7 @@ CreateFolderResult CreateNativeFolders(const std::string& nativePath) {
     if (error == EEXIST && stat(prefix.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
     errno = error == EEXIST ? ENOTDIR : error;
     return CreateFolderResult::Failed;
-  } while (slash != std::string::npos);
+  }
   if (createdLast) return CreateFolderResult::Created;
   // Another thread made the last folder between the first look and the mkdir.
   errno = EEXIST;
@@ -96,7 +109,9 @@ bool CopyNativeFile(const std::string& from, const std::string& to) {
     errno = error;
     return false;
   }
-  if (ftruncate(target, 0) != 0) {
+  // Not when already empty (a new file): ext4 then writes the file out at close, a wait per copy.
+  struct stat targetInfo {};
+  if ((fstat(target, &targetInfo) != 0 || targetInfo.st_size != 0) && ftruncate(target, 0) != 0) {
     const int error = errno;
     close(target);
     close(source);
@@ -126,11 +141,17 @@ bool CopyNativeFile(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+namespace {
+
+bool StatAnySpelling(const std::string& path, struct stat& st) {
+  return posix::OnAnySpelling(path, [&st](const std::string& native) { return stat(native.c_str(), &st) == 0; });
+}
+
+}  // namespace
+
 std::uint32_t GetFileAttributes(const std::string& path) {
-  const auto native = posix::ResolveNative(path);
-  if (!native) return kInvalidAttributes;
   struct stat st {};
-  if (stat(native->c_str(), &st) != 0) return kInvalidAttributes;
+  if (!StatAnySpelling(path, st)) return kInvalidAttributes;
   if (S_ISDIR(st.st_mode)) return kAttributeDirectory;
   if (S_ISREG(st.st_mode)) return kAttributeNormal;
   errno = static_cast<int>(NotRegularFileError());
@@ -139,9 +160,11 @@ std::uint32_t GetFileAttributes(const std::string& path) {
 
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, const std::string& pattern) {
   entries.clear();
-  const auto native = posix::ResolveNative(folder);
-  if (!native) return false;
-  DIR* dir = opendir(native->c_str());
+  DIR* dir = nullptr;
+  posix::OnAnySpelling(folder, [&dir](const std::string& native) {
+    dir = opendir(native.c_str());
+    return dir != nullptr;
+  });
   if (dir == nullptr) return false;
   const int dirFd = dirfd(dir);
   while (const dirent* entry = readdir(dir)) {
@@ -149,19 +172,23 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, co
     if (name == "." || name == ".." || !MatchesWildcard(name, pattern)) continue;
     DirEntry item;
     item.name = name;
+    // The entry's own type saves a look at each file on the file systems that report it: a
+    // listing of a client is then as cheap as the folder reads themselves.
+    if (entry->d_type == DT_REG || entry->d_type == DT_DIR) {
+      item.isDirectory = entry->d_type == DT_DIR;
+      item.isRegularFile = !item.isDirectory;
+      entries.push_back(std::move(item));
+      continue;
+    }
     struct stat st {};
     struct stat own {};
-    // The entry's own type saves a second look on the file systems that report it.
     item.isLink = entry->d_type == DT_LNK ||
                   (entry->d_type == DT_UNKNOWN &&
                    fstatat(dirFd, entry->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode));
+    // A dangling link still shows up, as a file, the way a find-first lists a broken reparse point.
     if (fstatat(dirFd, entry->d_name, &st, 0) == 0) {
       item.isDirectory = S_ISDIR(st.st_mode);
       item.isRegularFile = S_ISREG(st.st_mode);
-      item.size = item.isDirectory ? 0 : static_cast<std::uint64_t>(st.st_size);
-    } else if (fstatat(dirFd, entry->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0) {
-      // A dangling link still shows up, as a file, the way a find-first lists a broken reparse point.
-      item.size = static_cast<std::uint64_t>(own.st_size);
     }
     entries.push_back(std::move(item));
   }
@@ -171,20 +198,46 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, co
 }
 
 std::optional<FileIdentity> GetFileIdentity(const std::string& path) {
-  const auto native = posix::ResolveNative(path);
   struct stat st {};
-  if (!native || stat(native->c_str(), &st) != 0) return std::nullopt;
+  if (!StatAnySpelling(path, st)) return std::nullopt;
   return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+std::optional<std::uint64_t> GetRegularFileSize(const std::string& path) {
+  struct stat st {};
+  if (!StatAnySpelling(path, st) || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
 std::optional<std::string> RealPath(const std::string& path) {
-  const auto native = posix::ResolveNative(path);
-  if (!native) return std::nullopt;
-  char* resolved = realpath(native->c_str(), nullptr);
-  if (resolved == nullptr) return std::nullopt;
-  std::string result = ToInternalPath(resolved);
-  free(resolved);
-  return result;
+  // The kernel's name for an open descriptor is the resolved path: three calls, where realpath()
+  // looks at every component of the path in turn (and the guards ask for thousands of these).
+  int fd = -1;
+  std::string opened;
+  posix::OnAnySpelling(path, [&fd, &opened](const std::string& native) {
+    fd = open(native.c_str(), O_PATH | O_CLOEXEC);
+    opened = native;
+    return fd >= 0;
+  });
+  if (fd < 0) return std::nullopt;
+  std::vector<char> buffer(PATH_MAX + 1);
+  const ssize_t length =
+      readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), buffer.data(), buffer.size());
+  close(fd);
+  std::string resolved;
+  if (length > 0 && static_cast<std::size_t>(length) < buffer.size() && buffer[0] == '/')
+    resolved.assign(buffer.data(), static_cast<std::size_t>(length));
+  const std::string deleted = " (deleted)";
+  const bool gone = resolved.size() > deleted.size() &&
+                    resolved.compare(resolved.size() - deleted.size(), deleted.size(), deleted) == 0;
+  // Without /proc, or for a name removed meanwhile, the slow way tells.
+  if (resolved.empty() || gone) {
+    char* slow = realpath(opened.c_str(), nullptr);
+    if (slow == nullptr) return std::nullopt;
+    resolved = slow;
+    free(slow);
+  }
+  return ToInternalPath(resolved);
 }
 
 CreateFolderResult CreateFolderWithParents(const std::string& path) {

@@ -41,12 +41,19 @@ namespace {
 
 // The descriptor, or -1 with errno set.
 int OpenNative(const std::string& path, int flags) {
+  if ((flags & O_CREAT) == 0) {
+    int fd = -1;
+    posix::OnAnySpelling(path, [&fd, flags](const std::string& native) {
+      fd = posix::OpenRegularFile(native, flags, 0);
+      return fd >= 0;
+    });
+    return fd;
+  }
   const auto native = posix::ResolveNative(path);
   if (!native) return -1;
-  std::optional<posix::ListingChange> change;
-  if (flags & O_CREAT) change.emplace(*native);
+  const posix::ListingChange change(*native);
   const int fd = posix::OpenRegularFile(*native, flags, 0666);
-  if (fd >= 0 && change) change->Created();
+  if (fd >= 0) change.Created();
   return fd;
 }
 

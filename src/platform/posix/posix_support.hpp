@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +22,29 @@ namespace posix {
 // exist. A component still missing whose bytes are not all UTF-8 is then looked for in its
 // NameAsListed form, exactly and then ignoring case. Another drive gives nullopt with errno ENOENT.
 std::optional<std::string> ResolveNative(const std::string& internalPath);
+
+// The absolute native path exactly as spelled, without a look at the disk; nullopt (errno ENOENT)
+// for another drive.
+std::optional<std::string> SpelledNative(const std::string& internalPath);
+
+// Runs `attempt` (a native path -> true on success, errno set on failure) on the path as spelled,
+// and once more on the spelling the disk holds when the name was missing: a path that exists as
+// spelled, nearly every one, then costs no look besides the attempt itself. Only for attempts that
+// create nothing: a new name must land on the spelling that exists.
+template <typename Attempt>
+bool OnAnySpelling(const std::string& internalPath, Attempt attempt) {
+  const std::optional<std::string> spelled = SpelledNative(internalPath);
+  if (!spelled) return false;
+  if (attempt(*spelled)) return true;
+  const int error = errno;
+  if (error != ENOENT && error != ENOTDIR) return false;
+  const std::optional<std::string> native = ResolveNative(internalPath);
+  if (!native || *native == *spelled) {
+    errno = error;
+    return false;
+  }
+  return attempt(*native);
+}
 
 // Keeps the cached listing of the folder holding nativePath in step with a change the layer makes
 // to that name: made just before the change, told after it whether the name now exists or is gone.

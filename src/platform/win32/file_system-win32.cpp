@@ -40,6 +40,19 @@ std::uint32_t GetFileAttributes(const std::string& path) {
   return static_cast<std::uint32_t>(attributes);
 }
 
+std::optional<std::uint64_t> GetRegularFileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(win32::ApiPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) return std::nullopt;
+  // A link's own attributes give its own size, not its target's: the open file tells.
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || win32::IsDeviceOrPipe(path)) {
+    const File file = File::OpenForRead(path);
+    if (!file.IsOpen()) return std::nullopt;
+    return static_cast<std::uint64_t>(file.Size());
+  }
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, const std::string& pattern) {
   entries.clear();
   const std::string base = WithoutTrailingSeparators(WithBackslashes(folder));
@@ -64,8 +77,6 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, co
         (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
         (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
     entry.isRegularFile = !entry.isDirectory && (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
-    entry.size =
-        entry.isDirectory ? 0 : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     entries.push_back(std::move(entry));
   } while (FindNextFileW(find, &data));
   const DWORD error = GetLastError();
