@@ -285,8 +285,16 @@ std::optional<std::string> ResolveNative(const std::string& internalPath) {
     start = slash + 1;
   }
 
-  std::string resolved;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
+  // Up from the end to the longest part that exists as spelled (nearly always a near parent):
+  // every component above it exists as spelled too, so only the rest needs a look.
+  std::vector<std::string> prefixes(parts.size() + 1);
+  for (std::size_t i = 0; i < parts.size(); ++i) prefixes[i + 1] = prefixes[i] + "/" + parts[i];
+  // The whole path is already known to be missing.
+  std::size_t first = parts.empty() ? 0 : parts.size() - 1;
+  while (first > 0 && lstat(prefixes[first].c_str(), &st) != 0) --first;
+
+  std::string resolved = prefixes[first];
+  for (std::size_t i = first; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     const std::string candidate = resolved + "/" + part;
     if (part == "." || part == ".." || lstat(candidate.c_str(), &st) == 0) {
