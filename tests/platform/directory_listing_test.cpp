@@ -19,6 +19,10 @@ TEST(PlatformListing, EntriesComeInNtfsOrderWithTheirKind) {
     EXPECT_EQ(entries[i].name, expected[i]);
     EXPECT_EQ(entries[i].isDirectory, entries[i].name == "C") << entries[i].name;
   }
+  // Sizes come from one look at the file, whatever the spelling; a folder has none.
+  EXPECT_EQ(platform::GetRegularFileSize(temp / "B.TXT"), std::optional<std::uint64_t>(5));
+  EXPECT_EQ(platform::GetRegularFileSize(temp / "C"), std::nullopt);
+  EXPECT_EQ(platform::GetRegularFileSize(temp / "missing"), std::nullopt);
   // The same order whether the folder is named with or without a trailing separator.
   EXPECT_EQ(testenv::NamesIn(temp.path().substr(0, temp.path().size() - 1)), expected);
 }
