@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -41,16 +41,11 @@ std::uint32_t GetFileAttributes(const std::string& path) {
 }
 
 std::optional<std::uint64_t> GetRegularFileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(win32::ApiPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) return std::nullopt;
-  // A link's own attributes give its own size, not its target's: the open file tells.
-  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || win32::IsDeviceOrPipe(path)) {
-    const File file = File::OpenForRead(path);
-    if (!file.IsOpen()) return std::nullopt;
-    return static_cast<std::uint64_t>(file.Size());
-  }
-  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  // One open answers it all: it follows links and refuses folders, devices and pipes.
+  const File file = File::OpenForRead(path);
+  const std::int64_t size = file.IsOpen() ? file.Size() : -1;
+  if (size < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(size);
 }
 
 bool ListDirectory(const std::string& folder, std::vector<DirEntry>& entries, const std::string& pattern) {
