@@ -59,7 +59,9 @@ TEST(ExportReport, ReportsListTheirTreesExactlyAndAllTasksEqualsFourRuns) {
       for (const json& missing : bundle["missing"]) EXPECT_NE(missing["namedBy"], "") << missing;
     }
     for (const json& left : report["leftOut"]) {
-      if (left["reason"] == "standard") EXPECT_NE(left["rule"], "") << left;
+      if (left["reason"] == "standard") {
+        EXPECT_NE(left["rule"], "") << left;
+      }
     }
 
     const CliRun single = Export(temp / "single", kTasks[i], {"--no-mirror"});

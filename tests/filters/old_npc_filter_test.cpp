@@ -22,9 +22,9 @@ TEST(OldNpcFilter, LoadsNumberedLinesCountsLinesNotNumbersAndSkipsBadNumbers) {
   EXPECT_NE(console.find("Filtro OLD NPC caricato: 7 vnum"), std::string::npos) << console;
   EXPECT_EQ(console.find("[WARN]"), std::string::npos);
   // Every variant line has the number 0: only the variants the list names are old.
-  EXPECT_TRUE(filter.IsOld(NpcEntry{0, "Guard", "guard_captain ", ""}));
-  EXPECT_FALSE(filter.IsOld(NpcEntry{0, "guard", "guard_sergeant", ""}));
-  EXPECT_TRUE(filter.IsOld(NpcEntry{101, "anything", "", ""}));
+  EXPECT_TRUE(filter.IsOld(NpcEntry{0, "Guard", "guard_captain ", "", "", 0}));
+  EXPECT_FALSE(filter.IsOld(NpcEntry{0, "guard", "guard_sergeant", "", "", 0}));
+  EXPECT_TRUE(filter.IsOld(NpcEntry{101, "anything", "", "", "", 0}));
 
   // A bad number costs its line only; a missing list empties the filter.
   console =
