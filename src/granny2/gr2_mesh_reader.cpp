@@ -173,6 +173,9 @@ class ContentReader {
     double number = 0;
     bool found = false;
     if (!Numbers(object, type, name, &number, 1, found)) return false;
+    // Counts and indices are 32-bit in every file; a float member holding NaN or a huge value is
+    // damage, and converting it would be undefined.
+    if (!std::isfinite(number) || number < -2147483648.0 || number >= 2147483648.0) return false;
     value = std::int64_t(number);
     return true;
   }

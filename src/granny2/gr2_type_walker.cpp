@@ -42,6 +42,8 @@ const std::uint8_t* TypeWalker::Bytes(Location at, std::uint64_t length) {
 bool TypeWalker::ReadString(Location at, std::string& text) {
   if (!InSection(at, 0)) return Fail("string past the end of section " + Num(at.section));
   const auto& data = c_.sectionData[at.section];
+  // At the very end (or in an empty section) there is no room for even the terminator.
+  if (at.offset >= data.size()) return Fail("string runs past the end of section " + Num(at.section));
   const void* end = std::memchr(data.data() + at.offset, 0, data.size() - at.offset);
   if (end == nullptr) return Fail("string runs past the end of section " + Num(at.section));
   text.assign(reinterpret_cast<const char*>(data.data() + at.offset), static_cast<const char*>(end));
