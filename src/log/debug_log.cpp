@@ -1,5 +1,6 @@
 #include "log/debug_log.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <ctime>
@@ -33,7 +34,9 @@ LogState& State() {
   return *state;
 }
 
-thread_local std::string lastOp;
+// A plain array, not a string: the Windows runtime's clean-up of thread_local objects with a
+// destructor at thread exit can free twice and crash the process. Long texts are cut.
+thread_local char lastOp[1024];
 
 // ctime's layout ("Sat Dec  5 15:26:22 2026") without its shared static buffer.
 std::string CtimeText(std::time_t now) {
@@ -121,7 +124,7 @@ std::string RecordHead(const std::string& timeText, const std::string& context) 
          " context=" + Quoted(context);
 }
 
-std::string LastOpField() { return lastOp.empty() ? std::string() : " last_op=" + Quoted(lastOp); }
+std::string LastOpField() { return lastOp[0] == '\0' ? std::string() : " last_op=" + Quoted(lastOp); }
 
 void LogRecordFailure(const std::string& timeText, const std::string& context) {
   try {
@@ -177,7 +180,11 @@ void StopLogWriter() {
   if (!rest.empty()) WriteLinesToFile(rest);
 }
 
-void SetLastOp(const std::string& text) { lastOp = text; }
+void SetLastOp(const std::string& text) {
+  const std::size_t length = std::min(text.size(), sizeof lastOp - 1);
+  text.copy(lastOp, length);
+  lastOp[length] = '\0';
+}
 
 void LogException(const std::string& context, const std::exception& e) {
   std::string timeText;

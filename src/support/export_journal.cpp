@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -12,6 +13,9 @@ struct JournalState {
   bool active = false;
   ExportJournal journal;
   std::map<std::string, JournalBundle> bundles;  // by folder
+  // The bundle each thread is exporting; no entry outside a bundle. Not a thread_local string:
+  // the Windows runtime's clean-up of those at thread exit can free twice and crash the process.
+  std::map<std::thread::id, std::string> currentBundles;
 };
 
 JournalState& State() {
@@ -19,8 +23,20 @@ JournalState& State() {
   return state;
 }
 
-// The bundle that the calling thread is exporting; empty outside a bundle.
-thread_local std::string currentBundle;
+// The bundle that the calling thread is exporting; empty outside a bundle. Under the state's lock.
+const std::string& CurrentFolder(const JournalState& state) {
+  static const std::string none;
+  const auto current = state.currentBundles.find(std::this_thread::get_id());
+  return current == state.currentBundles.end() ? none : current->second;
+}
+
+void SetCurrentFolder(JournalState& state, const std::string& folder) {
+  if (folder.empty()) {
+    state.currentBundles.erase(std::this_thread::get_id());
+  } else {
+    state.currentBundles[std::this_thread::get_id()] = folder;
+  }
+}
 
 bool IsBelow(const std::string& path, const std::string& folder) {
   return !folder.empty() && path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
@@ -30,7 +46,7 @@ bool IsBelow(const std::string& path, const std::string& folder) {
 // The bundle holding `destination`, or the current one for a file outside the task folder.
 JournalBundle* BundleFor(JournalState& state, const std::string& destination, bool& mirror) {
   mirror = false;
-  auto current = state.bundles.find(currentBundle);
+  auto current = state.bundles.find(CurrentFolder(state));
   if (current != state.bundles.end() && IsBelow(destination, current->first)) return &current->second;
   if (!IsBelow(destination, state.journal.taskFolder)) {
     mirror = true;
@@ -68,7 +84,7 @@ void SortUnique(std::vector<T>& items, Key key) {
 }
 
 JournalBundle* CurrentBundle(JournalState& state) {
-  auto current = state.bundles.find(currentBundle);
+  auto current = state.bundles.find(CurrentFolder(state));
   return current == state.bundles.end() ? nullptr : &current->second;
 }
 
@@ -98,12 +114,12 @@ bool PlanOnly() {
 }
 
 JournalBundleScope::JournalBundleScope(const std::string& folder, const std::string& originFile,
-                                       int originLine)
-    : previous_(currentBundle) {
+                                       int originLine) {
   JournalState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
+  previous_ = CurrentFolder(state);
   if (!state.active) return;
-  currentBundle = folder;
+  SetCurrentFolder(state, folder);
   // No folder, no bundle: what is recorded meanwhile belongs to no bundle.
   if (folder.empty()) return;
   JournalBundle& bundle = state.bundles[folder];
@@ -114,7 +130,11 @@ JournalBundleScope::JournalBundleScope(const std::string& folder, const std::str
   }
 }
 
-JournalBundleScope::~JournalBundleScope() { currentBundle = previous_; }
+JournalBundleScope::~JournalBundleScope() {
+  JournalState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  SetCurrentFolder(state, previous_);
+}
 
 void RecordFileWritten(const std::string& destination, const std::string& source, std::uint64_t bytes) {
   JournalState& state = State();
