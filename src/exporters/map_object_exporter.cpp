@@ -4,6 +4,7 @@
 
 #include "log/console.hpp"
 #include "log/gui_log.hpp"
+#include "log/held_output.hpp"
 #include "platform/platform.hpp"
 #include "readers/effect_script_reader.hpp"
 #include "readers/property_reader.hpp"
@@ -22,7 +23,7 @@ namespace {
 void Say(const std::string& text) {
   std::string out = platform::StandardOutputIsTerminal() ? "\r\033[K" + TerminalSafeText(text) : text;
   out += '\n';
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  EmitInTurn([out] { std::fwrite(out.data(), 1, out.size(), stdout); });
 }
 
 // Some objects name themselves with an asset's extension ("v1.mse"); their property and effect

@@ -11,6 +11,7 @@
 
 #include "log/console.hpp"
 #include "log/debug_log.hpp"
+#include "log/held_output.hpp"
 #include "platform/platform.hpp"
 #include "readers/text_lines.hpp"
 #include "support/client_file_index.hpp"
@@ -351,27 +352,38 @@ bool NpcProcessor::Locate(const std::string& name, Pair& pair) {
   return ResolveNpcFolder(name, pair.folder);
 }
 
-void NpcProcessor::Count(std::int32_t NpcReport::*counter) {
-  std::lock_guard<std::mutex> lock(reportMutex_);
-  ++(report_.*counter);
+bool NpcProcessor::CachedModelInfo(const std::string& model, GrannyModelInfo& info) {
+  std::lock_guard<std::mutex> lock(textureCacheMutex_);
+  const auto cached = textureCache_.find(model);
+  if (cached == textureCache_.end()) return false;
+  info = cached->second;
+  return true;
 }
 
-void NpcProcessor::CopyModelTextures(const Pair& pair) {
+void NpcProcessor::Count(NpcReport& report, std::int32_t NpcReport::*counter) {
+  std::lock_guard<std::mutex> lock(reportMutex_);
+  ++(report.*counter);
+}
+
+void NpcProcessor::CopyModelTextures(const Pair& pair, NpcReport& report) {
   const std::string model = NpcModelPath(pair.folder, pair.name);
   if (model.empty()) {
     RecordMissingReference(pair.name + ".gr2", "model");
-    Count(&NpcReport::gr2Missing);
+    Count(report, &NpcReport::gr2Missing);
     return;
   }
   GrannyModelInfo info;
-  {
+  if (!CachedModelInfo(model, info)) {
+    // Analysed by the first entry list that needs it, as when the lists run one after another:
+    // it waits until those before it are done, and one looking meanwhile finds the model missing.
+    WaitForOutputTurn();
     // Held across the analysis: one NPC model is analysed at a time.
     std::lock_guard<std::mutex> lock(textureCacheMutex_);
     const auto cached = textureCache_.find(model);
     if (cached != textureCache_.end()) {
       info = cached->second;
     } else {
-      Count(&NpcReport::gr2Analyzed);
+      Count(report, &NpcReport::gr2Analyzed);
       info = textureCache_[model] = GrannyAnalyzer::Analyze(model);
     }
   }
@@ -381,7 +393,7 @@ void NpcProcessor::CopyModelTextures(const Pair& pair) {
     const std::string source = ResolveSource(rel, FileNameOf(rel));
     if (source.empty() || !FileExists(source)) {
       RecordMissingReference(texture.fileName, "model texture");
-      Count(&NpcReport::texturesMissing);
+      Count(report, &NpcReport::texturesMissing);
       continue;
     }
     if (CopyBelowRoot(source, pair.exportFolder, rel, "", "copy_tex:") == CopyOutcome::Outside) {
@@ -389,11 +401,11 @@ void NpcProcessor::CopyModelTextures(const Pair& pair) {
       continue;
     }
     CopyToMirror(source, rel);
-    Count(&NpcReport::texturesRedeployed);
+    Count(report, &NpcReport::texturesRedeployed);
   }
 }
 
-void NpcProcessor::ExportPair(const Pair& pair) {
+void NpcProcessor::ExportPair(const Pair& pair, NpcReport& report) {
   const JournalBundleScope bundle(pair.exportFolder, pair.originFile, pair.originLine);
   CopyNpcFolder(pair.folder, pair.exportFolder);
   // The mirror keeps the game's own layout: the folder goes to its game path.
@@ -401,16 +413,21 @@ void NpcProcessor::ExportPair(const Pair& pair) {
   const std::string mirror = rel.empty() ? std::string() : MirrorDestination(rel);
   if (!mirror.empty()) CopyNpcFolder(pair.folder, mirror);
   CopyFolderEffects(pair.folder, pair.exportFolder);
-  CopyModelTextures(pair);
+  CopyModelTextures(pair, report);
 }
 
 void NpcProcessor::Run(const std::vector<NpcEntry>& entries) {
-  const auto started = std::chrono::steady_clock::now();
-  report_ = NpcReport();
+  Collected collected = Collect(entries);
+  ExportCollected(collected);
+}
+
+NpcProcessor::Collected NpcProcessor::Collect(const std::vector<NpcEntry>& entries) {
+  Collected collected;
+  collected.started = std::chrono::steady_clock::now();
+  std::vector<Pair>& pairs = collected.pairs;
   const int total = static_cast<int>(entries.size());
   PrintScanProgress(0, total);
 
-  std::vector<Pair> pairs;
   std::unordered_set<std::string> seen;
   for (const NpcEntry& entry : entries) {
     if (StopRequested()) break;
@@ -439,11 +456,17 @@ void NpcProcessor::Run(const std::vector<NpcEntry>& entries) {
     if (pairs.size() == pairsBefore) RecordLeftOut({a.empty() ? b : a, "nothing found", "", ""});
     PrintScanProgress(static_cast<int>(pairs.size()), total);
   }
+  return collected;
+}
 
+void NpcProcessor::ExportCollected(Collected& collected) {
+  const std::vector<Pair>& pairs = collected.pairs;
+  NpcReport& report = collected.report;
   const int count = static_cast<int>(pairs.size());
-  report_.foldersProcessed = count;
+  report.foldersProcessed = count;
   if (count == 0) {
     PrintErr("Nessuna folder NPC trovata!");
+    SetReport(report);
     return;
   }
   PrintOk("Folder NPC valide: " + std::to_string(count));
@@ -455,11 +478,14 @@ void NpcProcessor::Run(const std::vector<NpcEntry>& entries) {
   std::atomic<int> processed{0};
   ScanProgressTicker ticker(processed, count, false);
   std::vector<std::thread> workers;
+  // The pool's output belongs to the entry list that started it.
+  OutputTurn* turn = CurrentOutputTurn();
   for (const auto& range : SplitIntoRanges(pairs.size(), threads)) {
-    workers.emplace_back([this, &pairs, &processed, range] {
+    workers.emplace_back([this, &pairs, &processed, &report, range, turn] {
+      const OutputTurnScope inTurn(turn);
       for (std::size_t i = range.first; i < range.second && i < pairs.size(); ++i) {
         try {
-          ExportPair(pairs[i]);
+          ExportPair(pairs[i], report);
         } catch (const std::exception& e) {
           LogException("NpcProcessor folder=" + pairs[i].folder, e);
         } catch (...) {
@@ -472,6 +498,18 @@ void NpcProcessor::Run(const std::vector<NpcEntry>& entries) {
   for (std::thread& worker : workers) worker.join();
   ticker.Finish();
 
-  report_.elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  PrintNpcReport(report_);
+  report.elapsedSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - collected.started).count();
+  SetReport(report);
+  PrintNpcReport(report);
+}
+
+void NpcProcessor::SetReport(const NpcReport& report) {
+  std::lock_guard<std::mutex> lock(reportMutex_);
+  report_ = report;
+}
+
+NpcReport NpcProcessor::Report() const {
+  std::lock_guard<std::mutex> lock(reportMutex_);
+  return report_;
 }

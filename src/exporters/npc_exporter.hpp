@@ -3,6 +3,7 @@
 // effect files its motion scripts reach and the textures its model names.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -31,13 +32,6 @@ class NpcProcessor {
   // and prints the report. A stop ends the collect phase; an export once started runs to its end.
   void Run(const std::vector<NpcEntry>& entries);
 
-  // The client folder a folder or variant name stands for: an absolute folder below the client root,
-  // a path-like name as a game path, the fixed places, then the search by name. Names that would
-  // lead out of the client are refused with a warning. False when nothing fits.
-  bool ResolveNpcFolder(const std::string& name, std::string& folder);
-
-  const NpcReport& Report() const { return report_; }
-
  private:
   struct Pair {
     std::string name;          // export and model name
@@ -46,6 +40,28 @@ class NpcProcessor {
     std::string originFile;    // the list line that named it, for the report
     int originLine = 0;
   };
+
+ public:
+  // Run in two halves, for entry lists exported side by side (RunInOrder): Collect reads and fills
+  // the folder caches, so calls of it go one at a time in list order (EntryGate); ExportCollected
+  // may run on several threads at once.
+  struct Collected {
+    std::vector<Pair> pairs;
+    NpcReport report;
+    std::chrono::steady_clock::time_point started;
+  };
+  Collected Collect(const std::vector<NpcEntry>& entries);
+  void ExportCollected(Collected& collected);
+
+  // The client folder a folder or variant name stands for: an absolute folder below the client root,
+  // a path-like name as a game path, the fixed places, then the search by name. Names that would
+  // lead out of the client are refused with a warning. False when nothing fits.
+  bool ResolveNpcFolder(const std::string& name, std::string& folder);
+
+  // The report of the last entry list exported.
+  NpcReport Report() const;
+
+ private:
   struct FoundFolder {
     std::string path;
     std::string lowerName;
@@ -54,12 +70,14 @@ class NpcProcessor {
   std::string FindFolder(const std::string& name);
   std::string SearchByName(const std::string& name);
   bool Locate(const std::string& name, Pair& pair);
-  void ExportPair(const Pair& pair);
-  void CopyModelTextures(const Pair& pair);
-  void Count(std::int32_t NpcReport::*counter);
+  void ExportPair(const Pair& pair, NpcReport& report);
+  void CopyModelTextures(const Pair& pair, NpcReport& report);
+  bool CachedModelInfo(const std::string& model, GrannyModelInfo& info);
+  void Count(NpcReport& report, std::int32_t NpcReport::*counter);
+  void SetReport(const NpcReport& report);
 
   NpcReport report_;
-  std::mutex reportMutex_;
+  mutable std::mutex reportMutex_;
   std::unordered_map<std::string, std::string> folderCache_;
   std::map<std::string, GrannyModelInfo> textureCache_;
   std::mutex textureCacheMutex_;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "log/held_output.hpp"
 #include "platform/platform.hpp"
 
 namespace {
@@ -41,9 +42,17 @@ void Paint(std::string& out, const char* colour, const std::string& text, bool c
   if (colours) out += kReset;
 }
 
-void WriteOut(const std::string& text, bool flush) {
+void WriteNow(const std::string& text, bool flush) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   if (flush) std::fflush(stdout);
+}
+
+void WriteOut(const std::string& text, bool flush) {
+  if (OutputTurnActive()) {
+    EmitInTurn([text, flush] { WriteNow(text, flush); });
+    return;
+  }
+  WriteNow(text, flush);
 }
 
 void PrintLine(ConsoleLineKind kind, const std::string& text) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <deque>
@@ -11,6 +12,7 @@
 #include <typeinfo>
 #include <utility>
 
+#include "log/held_output.hpp"
 #include "platform/platform.hpp"
 
 namespace {
@@ -28,6 +30,9 @@ struct LogState {
   std::mutex lifecycleMutex;  // guards writerThread; serialises starting and stopping
   std::thread writerThread;
 };
+
+constexpr std::chrono::milliseconds kBatchWindow{50};
+constexpr std::size_t kBatchLines = 4096;
 
 LogState& State() {
   static LogState* state = new LogState;
@@ -86,6 +91,10 @@ void LogWriterThread() {
   std::unique_lock<std::mutex> lock(state.queueMutex);
   for (;;) {
     state.wake.wait(lock, [&state] { return !state.queue.empty() || state.stopping; });
+    // Woken by the first line of a burst, the writer lets the rest of it gather: an open and a
+    // wake-up per line or two cost a large export more than its copies. Stopping ends the wait.
+    state.wake.wait_for(lock, kBatchWindow,
+                        [&state] { return state.stopping || state.queue.size() >= kBatchLines; });
     while (!state.queue.empty()) {
       std::deque<std::string> lines;
       lines.swap(state.queue);
@@ -141,13 +150,18 @@ std::string DebugLogPath() {
   return path;
 }
 
-void LogLine(const std::string& text) {
+namespace {
+
+void QueueLine(const std::string& text) {
   LogState& state = State();
   std::string copy = text;
   bool startWriter = false;
+  bool wakeWriter = false;
   {
     std::lock_guard<std::mutex> lock(state.queueMutex);
     state.queue.push_back(std::move(copy));
+    // Only the first line of a batch, or a full batch, is worth a wake-up.
+    wakeWriter = state.queue.size() == 1 || state.queue.size() == kBatchLines;
     // Deciding under the same lock as the push means a line can never be left in a queue that
     // no writer will empty.
     if (!state.writerRunning.load()) {
@@ -156,7 +170,17 @@ void LogLine(const std::string& text) {
     }
   }
   if (startWriter) StartWriterIfNeeded();
-  state.wake.notify_one();
+  if (wakeWriter) state.wake.notify_one();
+}
+
+}  // namespace
+
+void LogLine(const std::string& text) {
+  if (OutputTurnActive()) {
+    EmitInTurn([text] { QueueLine(text); });
+    return;
+  }
+  QueueLine(text);
 }
 
 void StopLogWriter() {

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <utility>
 
+#include "log/held_output.hpp"
 #include "platform/platform.hpp"
 
 namespace {
@@ -20,9 +21,7 @@ GuiLog& Log() {
   return *log;
 }
 
-}  // namespace
-
-void AddGuiLog(const std::string& text, int level) {
+void AddNow(const std::string& text, int level) {
   GuiLogEntry entry{text, level, platform::FormatLocalTime(std::time(nullptr), "%H:%M:%S")};
   GuiLog& log = Log();
   std::function<void(const GuiLogEntry&)> listener;
@@ -34,6 +33,16 @@ void AddGuiLog(const std::string& text, int level) {
   }
   // Outside the lock, so a listener may log or read the window log itself.
   if (listener) listener(entry);
+}
+
+}  // namespace
+
+void AddGuiLog(const std::string& text, int level) {
+  if (OutputTurnActive()) {
+    EmitInTurn([text, level] { AddNow(text, level); });
+    return;
+  }
+  AddNow(text, level);
 }
 
 std::vector<GuiLogEntry> GuiLogSnapshot() {

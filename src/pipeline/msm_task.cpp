@@ -119,7 +119,8 @@ void AnalyseGroups(const std::vector<MsmGroupRecord*>& groups) {
 void ExportGroups(const std::vector<MsmGroupRecord*>& groups) {
   const float total = static_cast<float>(groups.size());
   std::atomic<std::size_t> done{0};
-  RunOneByOne(groups.size(), [&](std::size_t i) {
+  // Each group has its own folder: groups go side by side, their log lines in group order.
+  RunInOrder(groups.size(), BundleThreads(), [&](std::size_t i) {
     FileExporter::ExportGroup(*groups[i]);
     const std::size_t now = done.fetch_add(1) + 1;
     if (now % kProgressStride == 0) SetProgressMonotonic(0.5f + 0.5f * static_cast<float>(now) / total);

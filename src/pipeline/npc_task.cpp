@@ -42,11 +42,18 @@ std::vector<NpcEntry> KeepNewNpcs(const std::vector<NpcEntry>& entries) {
   return kept;
 }
 
-// One entry at a time, so that every NPC gets its own collect phase, pool and report.
+// Every NPC gets its own collect phase, pool and report. The collect phases go one at a time in
+// list order (they fill the processor's caches); the exports go side by side, their output in order.
 void ExportList(NpcProcessor& processor, const std::vector<NpcEntry>& kept, float listBase, float listSpan) {
   std::atomic<std::size_t> done{0};
-  RunOneByOne(kept.size(), [&](std::size_t i) {
-    processor.Run({kept[i]});
+  EntryGate collecting;
+  RunInOrder(kept.size(), BundleThreads(), [&](std::size_t i) {
+    NpcProcessor::Collected collected;
+    {
+      const EntryGate::Pass pass(collecting, i);
+      collected = processor.Collect({kept[i]});
+    }
+    processor.ExportCollected(collected);
     const std::size_t now = done.fetch_add(1) + 1;
     if (now % kProgressStride == 0) {
       const float reached = listBase + listSpan * static_cast<float>(now) / static_cast<float>(kept.size());

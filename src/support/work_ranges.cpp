@@ -1,10 +1,14 @@
 #include "support/work_ranges.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
+#include <map>
 #include <string>
 
 #include "log/console.hpp"
+#include "log/held_output.hpp"
+#include "support/file_operations.hpp"
 #include "support/export_files.hpp"
 #include "support/stop_check.hpp"
 
@@ -27,17 +31,101 @@ std::size_t HardwareThreads(std::size_t whenUnknown) {
   return reported == 0 ? whenUnknown : reported;
 }
 
+namespace {
+
+void RunEntry(std::size_t i, const std::function<void(std::size_t)>& body) {
+  try {
+    body(i);
+  } catch (const std::exception& error) {
+    ReportErr("Entry " + std::to_string(i + 1) + " failed: " + error.what());
+  } catch (...) {
+    ReportErr("Entry " + std::to_string(i + 1) + " failed: unknown exception");
+  }
+}
+
+// How far the threads may run ahead of the oldest entry still running: bounds the output held.
+constexpr std::size_t kLookAhead = 64;
+
+// The entries of one RunInOrder: which is handed out next, which one's output goes out directly,
+// and what the others have made meanwhile. Output runs under the lock, so it cannot overtake.
+class EntrySequence {
+ public:
+  explicit EntrySequence(std::size_t count) : count_(count) {}
+
+  // The next entry for a thread, or false when none is left or a stop was asked for.
+  bool Take(std::size_t& entry) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    moved_.wait(lock, [this] { return next_ < oldest_ + kLookAhead || next_ >= count_; });
+    if (next_ >= count_ || StopRequested()) return false;
+    entry = next_++;
+    held_[entry];
+    return true;
+  }
+
+  void Emit(std::size_t entry, std::function<void()> emit) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (entry == oldest_) {
+      emit();
+    } else {
+      held_[entry].output.push_back(std::move(emit));
+    }
+  }
+
+  void WaitForTurn(std::size_t entry) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    moved_.wait(lock, [this, entry] { return oldest_ >= entry; });
+  }
+
+  void Finish(std::size_t entry) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      held_[entry].finished = true;
+      // Finished entries at the front go out whole; the next one still running gives out what it
+      // has so far and from then on writes directly.
+      for (auto front = held_.begin(); front != held_.end() && front->first == oldest_;
+           front = held_.begin()) {
+        for (std::function<void()>& emit : front->second.output) emit();
+        front->second.output.clear();
+        if (!front->second.finished) break;
+        held_.erase(front);
+        ++oldest_;
+      }
+    }
+    moved_.notify_all();
+  }
+
+ private:
+  struct Held {
+    std::vector<std::function<void()>> output;
+    bool finished = false;
+  };
+
+  const std::size_t count_;
+  std::mutex mutex_;
+  std::condition_variable moved_;
+  std::size_t next_ = 0;
+  std::size_t oldest_ = 0;  // the oldest entry not yet given out whole
+  std::map<std::size_t, Held> held_;
+};
+
+class EntryTurn : public OutputTurn {
+ public:
+  EntryTurn(EntrySequence& sequence, std::size_t entry) : sequence_(sequence), entry_(entry) {}
+  void Emit(std::function<void()> emit) override { sequence_.Emit(entry_, std::move(emit)); }
+  void WaitForTurn() override { sequence_.WaitForTurn(entry_); }
+
+ private:
+  EntrySequence& sequence_;
+  std::size_t entry_;
+};
+
+}  // namespace
+
 std::size_t RunOneByOne(std::size_t count, const std::function<void(std::size_t)>& body) {
   std::size_t run = 0;
   std::thread worker([count, &body, &run] {
     for (std::size_t i = 0; i < count && !StopRequested(); ++i) {
-      try {
-        body(i);
-      } catch (const std::exception& error) {
-        ReportErr("Entry " + std::to_string(i + 1) + " failed: " + error.what());
-      } catch (...) {
-        ReportErr("Entry " + std::to_string(i + 1) + " failed: unknown exception");
-      }
+      RunEntry(i, body);
       ++run;
     }
   });
@@ -45,9 +133,49 @@ std::size_t RunOneByOne(std::size_t count, const std::function<void(std::size_t)
   return run;
 }
 
+std::size_t RunInOrder(std::size_t count, std::size_t threads, const std::function<void(std::size_t)>& body) {
+  if (threads <= 1 || count <= 1) return RunOneByOne(count, body);
+  EntrySequence sequence(count);
+  std::atomic<std::size_t> run{0};
+  std::vector<std::thread> workers;
+  for (std::size_t t = 0; t < std::min(threads, count); ++t) {
+    workers.emplace_back([&sequence, &body, &run] {
+      std::size_t entry = 0;
+      while (sequence.Take(entry)) {
+        {
+          EntryTurn turn(sequence, entry);
+          const OutputTurnScope scope(&turn);
+          RunEntry(entry, body);
+        }
+        sequence.Finish(entry);
+        run.fetch_add(1);
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  return run.load();
+}
+
+void EntryGate::Enter(std::size_t entry) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  moved_.wait(lock, [this, entry] { return next_ >= entry; });
+}
+
+void EntryGate::Leave(std::size_t entry) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    next_ = std::max(next_, entry + 1);
+  }
+  moved_.notify_all();
+}
+
+std::size_t BundleThreads() { return static_cast<std::size_t>(CopySlotLimit()); }
+
 ScanProgressTicker::ScanProgressTicker(const std::atomic<int>& processed, int total, bool endOnStop)
     : processed_(processed), total_(total), endOnStop_(endOnStop) {
-  thread_ = std::thread([this] {
+  // Its bar belongs to the work that started it.
+  thread_ = std::thread([this, turn = CurrentOutputTurn()] {
+    const OutputTurnScope inTurn(turn);
     std::unique_lock<std::mutex> lock(mutex_);
     // Redraw at the old period while work goes on, but never make the caller wait for a period to end.
     while (!done_ && !(endOnStop_ && StopRequested())) {

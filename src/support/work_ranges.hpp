@@ -23,6 +23,42 @@ std::size_t HardwareThreads(std::size_t whenUnknown);
 // the loop goes on, so one bad entry cannot end the process. Returns the number of entries run.
 std::size_t RunOneByOne(std::size_t count, const std::function<void(std::size_t)>& body);
 
+// Runs body(i) for i = 0..count-1 on up to `threads` threads, handing entries out in order. Each
+// entry's output (log, window log, console) is held until every entry before it has given out its
+// own, so the logs read as those of RunOneByOne. A stop request ends the handing out; entries
+// started run to their end. An exception escaping one entry is reported ("[ERROR] ...") in its
+// place and the others go on. Returns the number of entries run.
+std::size_t RunInOrder(std::size_t count, std::size_t threads, const std::function<void(std::size_t)>& body);
+
+// Lets the entries of a RunInOrder through one at a time in entry order: for the part of an entry
+// that reads or fills state the entries after it rely on. Every entry handed out must pass, or the
+// ones after it wait for ever: make the Pass the first thing the entry does.
+class EntryGate {
+ public:
+  class Pass {
+   public:
+    Pass(EntryGate& gate, std::size_t entry) : gate_(gate), entry_(entry) { gate_.Enter(entry_); }
+    ~Pass() { gate_.Leave(entry_); }
+    Pass(const Pass&) = delete;
+    Pass& operator=(const Pass&) = delete;
+
+   private:
+    EntryGate& gate_;
+    std::size_t entry_;
+  };
+
+ private:
+  void Enter(std::size_t entry);
+  void Leave(std::size_t entry);
+
+  std::mutex mutex_;
+  std::condition_variable moved_;
+  std::size_t next_ = 0;
+};
+
+// The threads for exporting bundles side by side: as many as the copy slots.
+std::size_t BundleThreads();
+
 // Prints PrintScanProgress(processed, total) every 500 ms on its own thread until Finish(), which
 // wakes it at once, joins it and prints the full bar. With `endOnStop` it also stops redrawing
 // when a stop is requested.

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "log/gui_log.hpp"
 
 #include "pipeline/pipeline_state.hpp"
 
@@ -36,4 +43,42 @@ TEST(WorkRanges, OneByOneSurvivesAThrowingEntryAndEndsOnStop) {
             3u);
   GetPipelineState().stopRequested.store(false);
   EXPECT_EQ(seen.size(), 3u);
+}
+
+// Entries finish out of order (the early ones sleep longest), yet the window log and the console
+// hold each entry's lines together and in entry order, a failure included, as if run one by one.
+TEST(WorkRanges, InOrderGivesOutEachEntrysOutputInEntryOrder) {
+  constexpr std::size_t kEntries = 40;
+  std::vector<std::string> shown;
+  SetGuiLogListener([&shown](const GuiLogEntry& entry) { shown.push_back(entry.text); });
+  std::atomic<int> running{0};
+  std::atomic<int> mostAtOnce{0};
+  testing::internal::CaptureStdout();
+  const std::size_t run = RunInOrder(kEntries, 4, [&](std::size_t i) {
+    const int now = ++running;
+    for (int seen = mostAtOnce.load(); now > seen && !mostAtOnce.compare_exchange_weak(seen, now);) {
+    }
+    AddGuiLog("entry " + std::to_string(i) + " begins", GuiLogInfo);
+    std::this_thread::sleep_for(std::chrono::milliseconds((kEntries - i) % 7));
+    --running;
+    if (i % 13 == 1) throw std::runtime_error("bad entry " + std::to_string(i));
+    AddGuiLog("entry " + std::to_string(i) + " ends", GuiLogInfo);
+  });
+  const std::string console = testing::internal::GetCapturedStdout();
+  SetGuiLogListener(nullptr);
+  EXPECT_EQ(run, kEntries);
+  EXPECT_GT(mostAtOnce.load(), 1) << "entries never ran side by side";
+
+  std::vector<std::string> expected;
+  std::string expectedConsole;
+  for (std::size_t i = 0; i < kEntries; ++i) {
+    expected.push_back("entry " + std::to_string(i) + " begins");
+    if (i % 13 == 1) {
+      expectedConsole += "[ERR] Entry " + std::to_string(i + 1) + " failed: bad entry " + std::to_string(i) + "\n";
+    } else {
+      expected.push_back("entry " + std::to_string(i) + " ends");
+    }
+  }
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(console, expectedConsole);
 }
