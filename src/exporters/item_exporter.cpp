@@ -8,6 +8,7 @@
 
 #include "log/console.hpp"
 #include "log/debug_log.hpp"
+#include "log/held_output.hpp"
 #include "readers/effect_script_reader.hpp"
 #include "readers/shining_table.hpp"
 #include "support/client_paths.hpp"
@@ -246,9 +247,12 @@ void ProcessItems(std::vector<ItemEntry>& items) {
           " thread...");
   std::atomic<int> processed{0};
   std::vector<std::thread> workers;
+  // The pool's output belongs to the item list that started it.
+  OutputTurn* turn = CurrentOutputTurn();
   for (const auto& range : SplitIntoRanges(items.size(), threads)) {
     if (StopRequested()) break;
-    workers.emplace_back([&items, &processed, range] {
+    workers.emplace_back([&items, &processed, range, turn] {
+      const OutputTurnScope inTurn(turn);
       for (std::size_t i = range.first; i < range.second && i < items.size(); ++i) {
         if (StopRequested()) return;
         AnalyzeAndExport(items[i]);

@@ -9,6 +9,20 @@ thread_local OutputTurn* currentTurn = nullptr;
 
 }  // namespace
 
+void HeldOutput::Emit(std::function<void()> emit) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  held_.push_back(std::move(emit));
+}
+
+void HeldOutput::Release() {
+  std::vector<std::function<void()>> held;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held.swap(held_);
+  }
+  for (std::function<void()>& emit : held) emit();
+}
+
 OutputTurnScope::OutputTurnScope(OutputTurn* turn) : previous_(currentTurn) { currentTurn = turn; }
 
 OutputTurnScope::~OutputTurnScope() { currentTurn = previous_; }

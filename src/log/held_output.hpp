@@ -5,6 +5,8 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
+#include <vector>
 
 class OutputTurn {
  public:
@@ -14,6 +16,20 @@ class OutputTurn {
   // Returns once the work before has given out all of its output: from then on this work's output
   // goes straight out, and whatever it does next happens after all of the work before.
   virtual void WaitForTurn() = 0;
+};
+
+// Output kept whole until Release gives it out, in the order made; dropped if never released. For
+// work started early on another thread whose output belongs at a later point of the run.
+class HeldOutput : public OutputTurn {
+ public:
+  void Emit(std::function<void()> emit) override;
+  // The held work has nothing before it to wait for.
+  void WaitForTurn() override {}
+  void Release();
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::function<void()>> held_;
 };
 
 // Sets the calling thread's turn (nullptr: none) for the life of the scope.

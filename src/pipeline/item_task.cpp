@@ -1,5 +1,6 @@
 #include "pipeline/item_task.hpp"
 
+#include <atomic>
 #include <vector>
 
 #include "exporters/item_exporter.hpp"
@@ -54,16 +55,18 @@ std::vector<ItemEntry> KeepNewItems(std::vector<ItemEntry> parsed, std::size_t o
   return kept;
 }
 
-// One item at a time, each through the exporter's own pool, on one extra thread.
+// Each item through the exporter's own pool; items share nothing, so they go side by side with
+// their output in item order.
 void ExportItems(std::vector<ItemEntry>& kept, float listBase, float listSpan) {
   AddGuiLog("Parsing " + std::to_string(kept.size()) + " items...", GuiLogInfo);
   const float total = static_cast<float>(kept.size());
-  std::size_t done = 0;
-  RunOneByOne(kept.size(), [&](std::size_t i) {
+  std::atomic<std::size_t> done{0};
+  RunInOrder(kept.size(), BundleThreads(), [&](std::size_t i) {
     std::vector<ItemEntry> one{kept[i]};
     ProcessItems(one);
-    if (++done % kProgressStride == 0) {
-      SetProgressMonotonic((listBase + listSpan * static_cast<float>(done) / total - kItemsBase) /
+    const std::size_t now = done.fetch_add(1) + 1;
+    if (now % kProgressStride == 0) {
+      SetProgressMonotonic((listBase + listSpan * static_cast<float>(now) / total - kItemsBase) /
                            kItemsSpan);
     }
   });
@@ -99,6 +102,7 @@ void RunItemTask(const std::string& referenceFolder) {
   const std::string clientRoot = GetPathSettings().clientRoot;
 
   AddGuiLog("Ricerca item_list.txt in: " + clientRoot, GuiLogInfo);
+  BackgroundIndexBuild index(clientRoot);
   ChosenLists lists;
   if (!ChooseLists(
           FindItemLists(clientRoot),
@@ -111,7 +115,7 @@ void RunItemTask(const std::string& referenceFolder) {
   const std::vector<int>& chosen = lists.chosen;
   const std::size_t validLists = lists.validCount;
 
-  BuildClientFileIndex(clientRoot);
+  index.Finish();
   OldItemFilter::Instance().LoadOldItems(referenceFolder);
   const float listSpan = kItemsSpan / static_cast<float>(validLists);
   for (std::size_t k = 0; k < chosen.size(); ++k) {

@@ -154,6 +154,7 @@ void RunMsmTask(const std::string& referenceFolder) {
   SetOutputRoot(MakeTaskFolder(clientRoot, GetPathSettings().outputRoot));
 
   AddGuiLog("Scanning MSM...", GuiLogInfo);
+  BackgroundIndexBuild index(clientRoot);
   const std::map<std::int32_t, std::string> scripts = FindStandardMsmFiles(clientRoot);
   // Each phase ends on a stop; the runner then says the process was stopped.
   if (StopRequested()) return;
@@ -178,7 +179,7 @@ void RunMsmTask(const std::string& referenceFolder) {
     return;
   }
 
-  BuildClientFileIndex(clientRoot);
+  index.Finish();
   if (StopRequested()) return;
   AnalyseGroups(exportList);
   if (StopRequested()) return;

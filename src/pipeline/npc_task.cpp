@@ -72,6 +72,7 @@ void RunNpcTask(const std::string& referenceFolder) {
   const std::string clientRoot = GetPathSettings().clientRoot;
 
   AddGuiLog("Looking For npclist.txt...", GuiLogInfo);
+  BackgroundIndexBuild index(clientRoot);
   ChosenLists lists;
   if (!ChooseLists(FindNpcLists(clientRoot),
                    {"[WARN]npclist.txt Not Found.",
@@ -83,7 +84,7 @@ void RunNpcTask(const std::string& referenceFolder) {
   const std::vector<ListGroup>& groups = lists.groups;
   const std::vector<int>& chosen = lists.chosen;
 
-  BuildClientFileIndex(clientRoot);
+  index.Finish();
   OldNpcFilter::Instance().LoadOldNpcs(referenceFolder);
   // Its caches belong to this run: the next one may read another client.
   NpcProcessor processor;

@@ -1,6 +1,7 @@
 #include "support/client_file_index.hpp"
 
 #include <algorithm>
+#include <exception>
 #include <mutex>
 #include <string_view>
 #include <utility>
@@ -188,6 +189,27 @@ ClientFileIndex& GetClientFileIndex() {
 }
 
 void BuildClientFileIndex(const std::string& clientRoot) { GetClientFileIndex().Build(clientRoot); }
+
+BackgroundIndexBuild::BackgroundIndexBuild(const std::string& clientRoot)
+    : thread_([this, clientRoot] {
+        const OutputTurnScope held(&output_);
+        try {
+          BuildClientFileIndex(clientRoot);
+        } catch (...) {
+          failure_ = std::current_exception();
+        }
+      }) {}
+
+BackgroundIndexBuild::~BackgroundIndexBuild() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void BackgroundIndexBuild::Finish() {
+  if (thread_.joinable()) thread_.join();
+  output_.Release();
+  // Thrown where the build would have thrown, to the task's own handler.
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
 
 std::string Resolve(const std::string& folderHint, const std::string& fileName) {
   return GetClientFileIndex().Resolve(folderHint, fileName);

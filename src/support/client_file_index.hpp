@@ -9,11 +9,15 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <map>
 #include <shared_mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
+
+#include "log/held_output.hpp"
 
 class ClientFileIndex {
  public:
@@ -65,5 +69,23 @@ class ClientFileIndex {
 ClientFileIndex& GetClientFileIndex();
 
 void BuildClientFileIndex(const std::string& clientRoot);
+
+// BuildClientFileIndex on its own thread, started while the task walks the client for its lists,
+// so that the two walks share the machine. Finish waits for it and gives out its log lines at
+// that point, where the build would have run; a task that ends before Finish drops them.
+class BackgroundIndexBuild {
+ public:
+  explicit BackgroundIndexBuild(const std::string& clientRoot);
+  ~BackgroundIndexBuild();
+  BackgroundIndexBuild(const BackgroundIndexBuild&) = delete;
+  BackgroundIndexBuild& operator=(const BackgroundIndexBuild&) = delete;
+
+  void Finish();
+
+ private:
+  HeldOutput output_;
+  std::exception_ptr failure_;
+  std::thread thread_;  // last: it starts once the rest is in place
+};
 std::string Resolve(const std::string& folderHint, const std::string& fileName);
 std::string FindByName(const std::string& fileName);

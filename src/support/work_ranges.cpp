@@ -180,7 +180,9 @@ ScanProgressTicker::ScanProgressTicker(const std::atomic<int>& processed, int to
     // Redraw at the old period while work goes on, but never make the caller wait for a period to end.
     while (!done_ && !(endOnStop_ && StopRequested())) {
       lock.unlock();
-      PrintScanProgress(processed_.load(), total_);
+      // A full bar is printed once, at the end: here it would come twice or once as timing fell.
+      const int processed = processed_.load();
+      if (processed < total_) PrintScanProgress(processed, total_);
       lock.lock();
       wake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return done_; });
     }
