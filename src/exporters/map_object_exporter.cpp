@@ -133,56 +133,58 @@ void ReadEffects(MapObject& object) {
   }
 }
 
+std::string CopyKey(const std::string& source, const std::string& dest) { return ToLowerCopy(source + "|" + dest); }
+
+
 // Copies source to folder\rel unless this run already did; true when the file is there.
 bool CopyOnce(const std::string& source, const std::string& folder, const std::string& rel,
-              MapObjectCopies& copies) {
+              MapObjectCopies& copies, std::size_t object) {
   const std::string dest = JoinUnderRoot(folder, rel);
   if (dest.empty()) {
     RecordRefusedPath(rel);
     ReportWarn("Refused path outside the export folder: " + rel);
     return false;
   }
-  const std::string key = ToLowerCopy(source + "|" + dest);
-  if (copies.made.count(key) != 0) return true;
+  const std::string key = CopyKey(source, dest);
+  if (!copies.Begin(key, dest, object)) return true;
   if (CopyBelowRoot(source, folder, rel, "", "copy_map:") != CopyOutcome::Copied) return false;
-  copies.made.insert(key);
+  copies.Made(key);
   return true;
 }
 
-void MirrorOnce(const std::string& source, const std::string& rel, MapObjectCopies& copies) {
-  const std::string mirrorRel = MirrorPathOf(rel);
-  const std::string dest = MirrorDestination(mirrorRel);
-  if (dest.empty() || !copies.made.insert(ToLowerCopy(source + "|" + dest)).second) return;
-  CopyToMirror(source, mirrorRel);
+void MirrorOnce(const std::string& source, const std::string& rel, MapObjectCopies& copies, std::size_t object) {
+  const std::string dest = MirrorDestination(MirrorPathOf(rel));
+  if (dest.empty()) return;
+  const std::string key = CopyKey(source, dest);
+  if (!copies.Begin(key, dest, object)) return;
+  // Taken when tried: a mirror copy that fails is not tried again.
+  copies.Made(key);
+  CopyToMirror(source, MirrorPathOf(rel));
 }
 
 // The files of one object folder, each listed path taken once.
 class ObjectFolder {
  public:
-  ObjectFolder(const std::string& folder, MapObjectCopies& copies) : folder_(folder), copies_(copies) {}
+  ObjectFolder(const std::string& folder, MapObjectCopies& copies, std::size_t object)
+      : folder_(folder), copies_(copies), object_(object) {}
 
-  // The asset copy (with `mirror`, the texture copy) of a listed path; counted when copied.
-  // `namedBy` says what named it when it is not found.
-  void Take(const std::string& path, bool mirror, const char* tag, const char* namedBy) {
-    if (taken_.count(path) != 0) return;
-    const std::string source = SourceOf(path);
-    if (source.empty()) {
-      RecordMissingReference(path, namedBy);
+  void Copy(const MapObjectFile& file) {
+    if (file.plain) {
+      CopyOnce(file.source, folder_, file.rel, copies_, object_);
+      Say(file.line);
       return;
     }
-    const std::string rel = CopyPathOf(path);
-    const bool copied = CopyOnce(source, folder_, rel, copies_);
-    if (mirror) MirrorOnce(source, rel, copies_);
+    if (taken_.count(file.path) != 0) return;
+    if (file.source.empty()) {
+      RecordMissingReference(file.path, file.namedBy);
+      return;
+    }
+    const bool copied = CopyOnce(file.source, folder_, file.rel, copies_, object_);
+    if (file.mirror) MirrorOnce(file.source, file.rel, copies_, object_);
     if (!copied) return;
-    taken_.insert(path);
+    taken_.insert(file.path);
     ++counted_;
-    if (tag != nullptr) Say(std::string("  [") + tag + "] " + rel);
-  }
-
-  // A copy beside the object's other files, not counted; the line follows the attempt.
-  void Plain(const std::string& source, const std::string& name, const std::string& line) {
-    CopyOnce(source, folder_, name, copies_);
-    Say(line);
+    if (file.tag != nullptr) Say(std::string("  [") + file.tag + "] " + file.rel);
   }
 
   int Counted() const { return counted_; }
@@ -190,9 +192,30 @@ class ObjectFolder {
  private:
   const std::string& folder_;
   MapObjectCopies& copies_;
+  const std::size_t object_;
   std::set<std::string> taken_;
   int counted_ = 0;
 };
+
+MapObjectFile Listed(const std::string& path, bool mirror, const char* tag, const char* namedBy) {
+  MapObjectFile file;
+  file.path = path;
+  file.source = SourceOf(path);
+  file.rel = CopyPathOf(path);
+  file.mirror = mirror;
+  file.tag = tag;
+  file.namedBy = namedBy;
+  return file;
+}
+
+MapObjectFile Plain(const std::string& source, const std::string& name, const std::string& line) {
+  MapObjectFile file;
+  file.plain = true;
+  file.source = source;
+  file.rel = name;
+  file.line = line;
+  return file;
+}
 
 }  // namespace
 
@@ -226,37 +249,104 @@ std::string CategoryFolderOf(const std::string& type) {
   return "other";
 }
 
-bool ExportMapObject(const MapObject& object, const std::string& outputRoot, MapObjectCopies& copies) {
+MapObjectExport PlanMapObjectExport(const MapObject& object, const std::string& outputRoot) {
+  MapObjectExport plan;
+  plan.name = object.name;
+  plan.prbPath = object.prbPath;
   const std::string category = outputRoot + "\\map_objects\\" + CategoryFolderOf(object.type);
   const std::string folder = JoinUnderRoot(category, object.name);
-  if (folder.size() <= category.size()) {
-    RecordRefusedPath(object.name);
-    AddGuiLog("[WARN] Refused object name outside the export folder: " + object.name, GuiLogWarning);
-    return false;
-  }
-  if (!EnsureDirectory(folder)) {
-    ReportWarn("Cannot create folder: " + folder);
-    return false;
-  }
-  Say("[Export] " + object.name);
-  const JournalBundleScope bundle(folder, object.prbPath, 0);
-  ObjectFolder files(folder, copies);
+  if (folder.size() <= category.size()) return plan;
+  plan.folder = folder;
+  std::vector<MapObjectFile>& files = plan.files;
   if (!object.gr2Path.empty()) {
-    files.Take(object.gr2Path, false, "GR2", "model");
+    files.push_back(Listed(object.gr2Path, false, "GR2", "model"));
     const std::string model = SourceOf(object.gr2Path);
     const std::string name = FileNameOf(object.gr2Path);
-    if (!model.empty()) files.Plain(model, name, "  [GR2 ROOT] " + name + " (copy di comodo)");
+    if (!model.empty()) files.push_back(Plain(model, name, "  [GR2 ROOT] " + name + " (copy di comodo)"));
   }
-  for (const std::string& texture : object.gr2Textures) files.Take(texture, true, "TEX", "model texture");
-  for (const std::string& script : object.effectFiles) files.Take(script, false, "MSE", "effect script");
-  for (const std::string& mesh : object.meshFiles) files.Take(mesh, false, "MDE", "effect mesh");
+  for (const std::string& texture : object.gr2Textures)
+    files.push_back(Listed(texture, true, "TEX", "model texture"));
+  for (const std::string& script : object.effectFiles)
+    files.push_back(Listed(script, false, "MSE", "effect script"));
+  for (const std::string& mesh : object.meshFiles) files.push_back(Listed(mesh, false, "MDE", "effect mesh"));
   for (const std::string& texture : object.effectTextures)
-    files.Take(texture, true, nullptr, "effect texture");
+    files.push_back(Listed(texture, true, nullptr, "effect texture"));
   for (const auto& [path, tag] :
        {std::make_pair(&object.prbPath, "PRB"), std::make_pair(&object.prePath, "PRE")}) {
     if (path->empty() || !FileExists(*path)) continue;
-    files.Plain(*path, FileNameOf(*path), std::string("  [") + tag + "] " + FileNameOf(*path));
+    files.push_back(Plain(*path, FileNameOf(*path), std::string("  [") + tag + "] " + FileNameOf(*path)));
   }
+  return plan;
+}
+
+std::vector<std::string> CopyDestinationsOf(const MapObjectExport& plan) {
+  std::vector<std::string> destinations;
+  if (plan.folder.empty()) return destinations;
+  for (const MapObjectFile& file : plan.files) {
+    if (file.source.empty()) continue;
+    const std::string dest = JoinUnderRoot(plan.folder, file.rel);
+    if (dest.empty()) continue;
+    destinations.push_back(dest);
+    const std::string mirror = file.mirror ? MirrorDestination(MirrorPathOf(file.rel)) : std::string();
+    if (!mirror.empty()) destinations.push_back(mirror);
+  }
+  return destinations;
+}
+
+bool ExportMapObject(const MapObjectExport& plan, MapObjectCopies& copies, std::size_t object) {
+  if (plan.folder.empty()) {
+    RecordRefusedPath(plan.name);
+    AddGuiLog("[WARN] Refused object name outside the export folder: " + plan.name, GuiLogWarning);
+    return false;
+  }
+  if (!EnsureDirectory(plan.folder)) {
+    ReportWarn("Cannot create folder: " + plan.folder);
+    return false;
+  }
+  Say("[Export] " + plan.name);
+  const JournalBundleScope bundle(plan.folder, plan.prbPath, 0);
+  ObjectFolder files(plan.folder, copies, object);
+  for (const MapObjectFile& file : plan.files) files.Copy(file);
   Say("  -> Total: " + std::to_string(files.Counted()) + " files");
   return files.Counted() > 0;
+}
+
+void MapObjectCopies::Claim(const std::vector<std::string>& destinations, std::size_t object) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string>& claimed = claims_[object];
+  for (const std::string& destination : destinations) {
+    const std::string key = ToLowerCopy(destination);
+    if (writers_[key].insert(object).second) claimed.push_back(key);
+  }
+}
+
+bool MapObjectCopies::Begin(const std::string& key, const std::string& destination, std::size_t object) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  const std::set<std::size_t>& writers = writers_[ToLowerCopy(destination)];
+  // Made already: nothing to wait for. Otherwise the objects before this one that write the same
+  // destination go first, each to its end: they may make this very copy, or write the file from
+  // another source, which this copy must then follow.
+  changed_.wait(lock, [this, &key, &writers, object] {
+    return made_.count(key) != 0 || writers.empty() || *writers.begin() >= object;
+  });
+  return made_.count(key) == 0;
+}
+
+void MapObjectCopies::Made(const std::string& key) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    made_.insert(key);
+  }
+  changed_.notify_all();
+}
+
+void MapObjectCopies::Release(std::size_t object) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto claimed = claims_.find(object);
+    if (claimed == claims_.end()) return;
+    for (const std::string& key : claimed->second) writers_[key].erase(object);
+    claims_.erase(claimed);
+  }
+  changed_.notify_all();
 }

@@ -1,5 +1,6 @@
 #include "pipeline/map_objects_task.hpp"
 
+#include <atomic>
 #include <exception>
 #include <set>
 #include <stdexcept>
@@ -16,6 +17,7 @@
 #include "support/client_paths.hpp"
 #include "support/export_journal.hpp"
 #include "support/stop_check.hpp"
+#include "support/work_ranges.hpp"
 
 namespace {
 
@@ -54,12 +56,29 @@ struct PropertyFilter {
   }
 };
 
-bool ExportOne(const std::string& prbPath, const std::string& outputRoot, MapObjectCopies& copies,
-               PropertyFilter& filter) {
+// Gives up the object's claims on the copies however it ends, so the objects after it go on.
+struct ClaimsRelease {
+  MapObjectCopies& copies;
+  std::size_t object;
+  ~ClaimsRelease() { copies.Release(object); }
+};
+
+// Reading, filtering and planning go one object at a time in order, as they claim the copies; the
+// copies then go side by side with the other objects'.
+bool ExportOne(const std::string& prbPath, std::size_t index, const std::string& outputRoot,
+               MapObjectCopies& copies, PropertyFilter& filter, EntryGate& planning) {
+  const ClaimsRelease release{copies, index};
   try {
-    const MapObject object = BuildMapObject(prbPath);
-    if (!object.valid) RecordLeftOut({FileNameOf(prbPath), "nothing found", "", ""});
-    return object.valid && !filter.Skips(object, prbPath) && ExportMapObject(object, outputRoot, copies);
+    MapObjectExport plan;
+    {
+      const EntryGate::Pass pass(planning, index);
+      const MapObject object = BuildMapObject(prbPath);
+      if (!object.valid) RecordLeftOut({FileNameOf(prbPath), "nothing found", "", ""});
+      if (!object.valid || filter.Skips(object, prbPath)) return false;
+      plan = PlanMapObjectExport(object, outputRoot);
+      copies.Claim(CopyDestinationsOf(plan), index);
+    }
+    return ExportMapObject(plan, copies, index);
   } catch (const std::exception& error) {
     LogException("MapObject", error);
     AddGuiLog("ERROR processing " + FileNameOf(prbPath) + ": " + error.what(), GuiLogError);
@@ -99,24 +118,25 @@ void RunMapObjectsTask() {
   MapObjectCopies copies;
   PropertyFilter filter;
   for (const std::string& name : ReadPropertyOldList(ActiveReferenceFolder())) filter.oldNames.insert(name);
-  int exported = 0;
-  for (int i = 0; i < total; ++i) {
-    if (StopRequested()) {
-      AddGuiLog("Process cancelled by user", GuiLogWarning);
-      return;
-    }
-    if (ExportOne(prbFiles[static_cast<std::size_t>(i)], outputRoot, copies, filter)) ++exported;
-    SetProgressMonotonic(static_cast<float>(i + 1) * 0.7f / static_cast<float>(total) + 0.2f);
-    state.prbProcessed.store(i + 1);
+  std::atomic<int> exported{0};
+  EntryGate planning;
+  const std::size_t run = RunInOrder(prbFiles.size(), BundleThreads(), [&](std::size_t i) {
+    if (ExportOne(prbFiles[i], i, outputRoot, copies, filter, planning)) ++exported;
+    const int done = state.prbProcessed.fetch_add(1) + 1;
+    SetProgressMonotonic(static_cast<float>(done) * 0.7f / static_cast<float>(total) + 0.2f);
     if ((i + 1) % kProgressLineStride == 0) {
       AddGuiLog("Progress: " + std::to_string(i + 1) + "/" + std::to_string(total) + " objects", GuiLogInfo);
     }
+  });
+  if (run < prbFiles.size()) {
+    AddGuiLog("Process cancelled by user", GuiLogWarning);
+    return;
   }
   if (filter.skipped > 0) {
     AddGuiLog("Map filter: excluded by property_old: " + std::to_string(filter.skipped), GuiLogInfo);
   }
   SetProgressMonotonic(1.0f);
   AddGuiLog("Map Objects extraction completed!", GuiLogSuccess);
-  AddGuiLog("Exported: " + std::to_string(exported) + "/" + std::to_string(total) + " objects",
+  AddGuiLog("Exported: " + std::to_string(exported.load()) + "/" + std::to_string(total) + " objects",
             GuiLogSuccess);
 }

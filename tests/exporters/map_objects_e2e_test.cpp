@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "exporters/map_object_exporter.hpp"
 
 #include "pipeline/pipeline_state.hpp"
 #include "support/gr2_writer.hpp"
@@ -135,3 +140,37 @@ TEST_F(MapObjectsEndToEnd, EachRunSeesTheClientAsItIsNow) {
 }
 
 }  // namespace
+
+// Objects side by side: a file two objects want is copied by the first of them, whichever thread
+// gets there first; when the first fails, the next one that wants it tries, once the first is done.
+// A destination two objects write from different sources is written in object order.
+TEST(MapObjectCopies, TheFirstObjectThatWantsAFileCopiesIt) {
+  MapObjectCopies copies;
+  copies.Claim({"D\\a", "d\\b"}, 0);
+  copies.Claim({"d\\A", "d\\b"}, 1);
+  std::atomic<int> laterBegan{-1};
+  std::thread later([&] { laterBegan = copies.Begin("s|d\\a", "d\\a", 1) ? 1 : 0; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(laterBegan.load(), -1) << "the later object went before the first";
+  EXPECT_TRUE(copies.Begin("s|d\\a", "d\\a", 0));
+  copies.Made("s|d\\a");
+  later.join();
+  EXPECT_EQ(laterBegan.load(), 0);
+
+  // Object 0 fails to make "b" and object 1 writes it from another source: both wait for object 0.
+  EXPECT_TRUE(copies.Begin("s|d\\b", "d\\b", 0));
+  laterBegan = -1;
+  std::atomic<int> otherBegan{-1};
+  std::thread retry([&] { laterBegan = copies.Begin("s|d\\b", "d\\b", 1) ? 1 : 0; });
+  std::thread other([&] { otherBegan = copies.Begin("t|d\\b", "d\\b", 1) ? 1 : 0; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(laterBegan.load() + otherBegan.load(), -2) << "went before the first object was done";
+  copies.Release(0);
+  retry.join();
+  other.join();
+  EXPECT_EQ(laterBegan.load() + otherBegan.load(), 2);
+  // A file nobody claimed goes at once, and only until made.
+  EXPECT_TRUE(copies.Begin("c", "c", 5));
+  copies.Made("c");
+  EXPECT_FALSE(copies.Begin("c", "c", 2));
+}
