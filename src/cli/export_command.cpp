@@ -202,11 +202,13 @@ int RunOneTask(int taskKind, bool all, const std::vector<int>& indices) {
   std::thread worker([&finished] {
     RunPipeline();
     finished.store(true);
+    WakeSelectionWaiters();
   });
   while (!finished.load()) {
     AnswerSelection(all, indices);
     ShowPrbCounts(taskKind, false);
-    platform::SleepMilliseconds(20);
+    // A question or the end of the run wakes it at once; the counts are redrawn meanwhile.
+    WaitForSelectionRequest(std::chrono::milliseconds(20), [&finished] { return finished.load(); });
   }
   worker.join();
   ShowPrbCounts(taskKind, true);

@@ -18,6 +18,7 @@ void AnswerAsCancel(SelectionRequest& request) {
   request.ticked.assign(request.ticked.size(), false);
   request.awaitingAnswer.store(false);
   request.popupOpen.store(false);
+  request.changed.notify_all();
 }
 
 }  // namespace
@@ -62,17 +63,21 @@ std::vector<int> RequestUserSelection(const std::string& title, const std::vecto
     request.confirmed = false;
     request.popupOpen.store(true);
     request.awaitingAnswer.store(true);
+    request.changed.notify_all();
   }
   const PipelineState& state = GetPipelineState();
-  // Polled rather than waited on: a STOP or a closing window must end the wait, or the process
-  // could never exit.
-  while (request.awaitingAnswer.load()) {
-    if (state.stopRequested.load() || selectionsCancelled.load()) {
-      std::lock_guard<std::mutex> lock(request.answerMutex);
-      if (request.awaitingAnswer.load()) AnswerAsCancel(request);
-      break;
+  // An answer wakes the wait at once; a STOP or a closing window is looked for every 50 ms, or
+  // the process could never exit.
+  {
+    std::unique_lock<std::mutex> lock(request.answerMutex);
+    while (request.awaitingAnswer.load()) {
+      if (state.stopRequested.load() || selectionsCancelled.load()) {
+        AnswerAsCancel(request);
+        break;
+      }
+      request.changed.wait_for(lock, std::chrono::milliseconds(50),
+                               [&request] { return !request.awaitingAnswer.load(); });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   std::vector<int> chosen;
   {
@@ -97,6 +102,7 @@ void ConfirmSelection() {
   request.confirmed = true;
   request.awaitingAnswer.store(false);
   request.popupOpen.store(false);
+  request.changed.notify_all();
 }
 
 void CancelSelection() {
@@ -111,3 +117,16 @@ void CancelPendingSelection() {
 }
 
 void ResumeSelections() { selectionsCancelled.store(false); }
+
+void WaitForSelectionRequest(std::chrono::milliseconds timeout, const std::function<bool()>& done) {
+  SelectionRequest& request = GetSelectionRequest();
+  std::unique_lock<std::mutex> lock(request.answerMutex);
+  request.changed.wait_for(lock, timeout, [&request, &done] { return request.awaitingAnswer.load() || done(); });
+}
+
+void WakeSelectionWaiters() {
+  SelectionRequest& request = GetSelectionRequest();
+  // Under the lock, so a waiter between its look at done() and its sleep cannot miss it.
+  std::lock_guard<std::mutex> lock(request.answerMutex);
+  request.changed.notify_all();
+}

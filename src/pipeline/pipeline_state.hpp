@@ -2,6 +2,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,6 +35,8 @@ struct SelectionRequest {
   bool confirmed = false;
   std::atomic<bool> popupOpen{false};
   std::atomic<bool> awaitingAnswer{false};
+  // Signalled, under answerMutex, when a request is posted or answered.
+  std::condition_variable changed;
 };
 
 SelectionRequest& GetSelectionRequest();
@@ -47,3 +52,8 @@ void CancelSelection();
 void CancelPendingSelection();
 // Undoes CancelPendingSelection: a GUI answers requests again.
 void ResumeSelections();
+
+// Front-end side: waits at most `timeout` for a request to answer, returning early once `done()`
+// holds after a WakeSelectionWaiters. For a front end that also redraws while it waits.
+void WaitForSelectionRequest(std::chrono::milliseconds timeout, const std::function<bool()>& done);
+void WakeSelectionWaiters();
