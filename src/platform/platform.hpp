@@ -70,6 +70,15 @@ struct FileIdentity {
 };
 // Identity of the file or folder the path names, links followed; nullopt when it does not exist.
 std::optional<FileIdentity> GetFileIdentity(const std::string& path);
+// What the path itself is, a link not followed: a folder walk learns in one look whether a folder
+// it listed is still a plain folder (not swapped for a link) and which one it is.
+struct PathStatus {
+  FileIdentity identity;
+  bool isLink = false;  // a symbolic link, or on Windows any reparse point
+  bool isDirectory = false;
+};
+// nullopt when nothing is there.
+std::optional<PathStatus> GetPathStatus(const std::string& path);
 // Size in bytes of the regular file the path names, links followed; nullopt for anything else.
 std::optional<std::uint64_t> GetRegularFileSize(const std::string& path);
 // The absolute internal path with every link followed and every "." and ".." gone, spelled as the

@@ -49,6 +49,12 @@ FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& vi
     return result;
   }
   std::set<platform::FileIdentity, IdentityOrder> entered{*rootIdentity};
+  // Below a root outside the boundary every folder is looked up in full.
+  bool rootInside = boundary.empty();
+  if (!rootInside) {
+    const std::optional<std::string> realRoot = platform::RealPath(root);
+    rootInside = realRoot && RealPathWithin(*realRoot, *realBoundary);
+  }
 
   while (!stack.empty()) {
     OpenFolder& folder = stack.back();
@@ -66,8 +72,18 @@ FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& vi
     const std::string path = folder.path + "\\" + entry.name;
     const std::string relative = folder.relative.empty() ? entry.name : folder.relative + "\\" + entry.name;
     if (!entry.isDirectory && !entry.isRegularFile) continue;
-    // Folders are checked even when not listed as links: one may have been swapped for a link since.
-    if (entry.isLink || entry.isDirectory) {
+    // Folders are looked at again even when not listed as links: one may have been swapped for a
+    // link since. A plain folder inside a folder the walk entered stays inside; a link may not.
+    std::optional<platform::FileIdentity> identity;
+    bool maybeLink = entry.isLink || (entry.isDirectory && !rootInside);
+    if (!maybeLink && entry.isDirectory) {
+      const std::optional<platform::PathStatus> status = platform::GetPathStatus(path);
+      if (!status) continue;
+      maybeLink = status->isLink;
+      if (!maybeLink && !status->isDirectory) continue;
+      if (!maybeLink) identity = status->identity;
+    }
+    if (maybeLink) {
       const std::optional<std::string> target = platform::RealPath(path);
       if (!target) continue;
       if (!RealPathWithin(*target, *realBoundary)) {
@@ -83,7 +99,7 @@ FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& vi
       if (visitor.onFile) visitor.onFile(path, relative, entry);
       continue;
     }
-    const std::optional<platform::FileIdentity> identity = platform::GetFileIdentity(path);
+    if (!identity) identity = platform::GetFileIdentity(path);
     if (!identity || !entered.insert(*identity).second) continue;
     if (visitor.onFolder && !visitor.onFolder(path, relative)) continue;
     OpenFolder inner;

@@ -63,6 +63,19 @@ TEST_F(FolderWalkTest, LinksLeadingOutOfTheClientAreNeitherListedNorCopied) {
   EXPECT_TRUE(CopyDirectoryRecursive(root_, copy_));
   EXPECT_EQ(FilesBelow(copy_), (std::set<std::string>{"alias\\tex.dds", "inner.dds"}));
 
+  // A walk that starts outside its boundary enters none of the folders there.
+  WriteFile(temp_.path() + "outside\\sub\\deep.dds", "deep");
+  std::vector<std::string> met;
+  std::vector<std::string> refused;
+  FolderWalkVisitor visitor;
+  visitor.onFile = [&met](const std::string& path, const std::string&, const platform::DirEntry&) {
+    met.push_back(path);
+  };
+  WalkFolder(temp_.path() + "outside", visitor, root_,
+             [&refused](const std::string& path, const std::string&) { refused.push_back(path); });
+  EXPECT_EQ(met, std::vector<std::string>{temp_.path() + "outside\\secret.dds"});
+  EXPECT_EQ(refused, std::vector<std::string>{temp_.path() + "outside\\sub"});
+
   // Data paths name files without the index, and a link may be swapped in after the look-up.
   testenv::ScopedRunRoots roots(client_, temp_.path() + "out", "");
   EXPECT_EQ(ResolveSource("x.dds", "x.dds"), "");

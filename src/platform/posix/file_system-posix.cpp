@@ -203,6 +203,17 @@ std::optional<FileIdentity> GetFileIdentity(const std::string& path) {
   return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+std::optional<PathStatus> GetPathStatus(const std::string& path) {
+  struct stat st {};
+  if (!posix::OnAnySpelling(path, [&st](const std::string& native) { return lstat(native.c_str(), &st) == 0; }))
+    return std::nullopt;
+  PathStatus status;
+  status.identity = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  status.isLink = S_ISLNK(st.st_mode);
+  status.isDirectory = S_ISDIR(st.st_mode);
+  return status;
+}
+
 std::optional<std::uint64_t> GetRegularFileSize(const std::string& path) {
   struct stat st {};
   if (!StatAnySpelling(path, st) || !S_ISREG(st.st_mode)) return std::nullopt;

@@ -103,6 +103,24 @@ std::optional<FileIdentity> GetFileIdentity(const std::string& path) {
                       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
+std::optional<PathStatus> GetPathStatus(const std::string& path) {
+  const HANDLE handle =
+      CreateFileW(win32::ApiPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  if (!ok) return std::nullopt;
+  PathStatus status;
+  status.identity = FileIdentity{info.dwVolumeSerialNumber,
+                                 (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  status.isLink = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  status.isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return status;
+}
+
 std::optional<std::string> RealPath(const std::string& path) {
   const HANDLE handle = OpenForQuery(path);
   if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
