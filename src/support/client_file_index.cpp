@@ -82,18 +82,13 @@ void ClientFileIndex::RebuildSecondaryIndexes() {
   byLastFolder_.clear();
   byName_.reserve(entries_.size());
   byLastFolder_.reserve(entries_.size());
-  std::string lastFolderKey;
   for (const Entry& entry : entries_) {
     const std::string_view key = entry.first;
     const std::size_t slash = key.find('/');
-    const std::string_view folder = key.substr(0, slash);
-    const std::string_view name = key.substr(slash + 1);
-    byName_[std::string(name)].byKey.push_back(&entry);
-    const std::size_t lastSeparator = folder.find_last_of('\\');
-    lastFolderKey.assign(lastSeparator == std::string_view::npos ? folder : folder.substr(lastSeparator + 1));
-    lastFolderKey += '/';
-    lastFolderKey += name;
-    byLastFolder_.emplace(lastFolderKey, &entry);
+    byName_[key.substr(slash + 1)].byKey.push_back(&entry);
+    // "last folder/name" is the end of the key itself.
+    const std::size_t lastSeparator = key.find_last_of('\\', slash);
+    byLastFolder_.emplace(lastSeparator == std::string_view::npos ? key : key.substr(lastSeparator + 1), &entry);
   }
   for (auto& named : byName_) {
     NameEntries& entries = named.second;
@@ -110,7 +105,7 @@ void ClientFileIndex::RebuildSecondaryIndexes() {
 }
 
 std::string ClientFileIndex::FindByNameLocked(const std::string& lowerName) const {
-  const auto named = byName_.find(lowerName);
+  const auto named = byName_.find(std::string_view(lowerName));
   if (named == byName_.end()) return std::string();
   return named->second.byKey.front()->second;
 }
@@ -136,11 +131,12 @@ std::string ClientFileIndex::Resolve(const std::string& folderHint, const std::s
 
   // A last folder component never holds a separator, so a hint with one cannot match this rule.
   if (hint.find('\\') == std::string::npos) {
-    const auto lastFolder = byLastFolder_.find(hint + "/" + name);
+    const std::string wanted = hint + "/" + name;
+    const auto lastFolder = byLastFolder_.find(std::string_view(wanted));
     if (lastFolder != byLastFolder_.end()) return lastFolder->second->second;
   }
 
-  const auto named = byName_.find(name);
+  const auto named = byName_.find(std::string_view(name));
   if (named == byName_.end()) return std::string();
   const NameEntries& entries = named->second;
   for (const Entry* entry : entries.byDepth.empty() ? entries.byKey : entries.byDepth) {
@@ -154,7 +150,7 @@ std::vector<std::string> ClientFileIndex::FindAllByName(const std::string& fileN
   const std::string name = ToLowerCopy(platform::NameAsListed(fileName));
   std::shared_lock<std::shared_mutex> lock(mutex_);
   std::vector<std::string> paths;
-  const auto named = byName_.find(name);
+  const auto named = byName_.find(std::string_view(name));
   if (named == byName_.end()) return paths;
   for (const Entry* entry : named->second.byKey) paths.push_back(entry->second);
   return paths;
@@ -184,8 +180,9 @@ std::string ClientFileIndex::Root() const {
 }
 
 ClientFileIndex& GetClientFileIndex() {
-  static ClientFileIndex index;
-  return index;
+  // Never destroyed: freeing a large client's catalogue at exit only made the process end later.
+  static ClientFileIndex* index = new ClientFileIndex;
+  return *index;
 }
 
 void BuildClientFileIndex(const std::string& clientRoot) { GetClientFileIndex().Build(clientRoot); }

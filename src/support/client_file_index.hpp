@@ -13,6 +13,7 @@
 #include <map>
 #include <shared_mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -60,9 +61,10 @@ class ClientFileIndex {
   std::string rootKey_;  // lower-cased root, to notice a switch of client
   std::string root_;
   std::map<std::string, std::string> entries_;
-  std::unordered_map<std::string, NameEntries> byName_;
+  // Both keyed by parts of the keys of entries_ (whose nodes never move): no copy of any name.
+  std::unordered_map<std::string_view, NameEntries> byName_;
   // "last folder component" "/" "name" -> the first such entry in key order.
-  std::unordered_map<std::string, const Entry*> byLastFolder_;
+  std::unordered_map<std::string_view, const Entry*> byLastFolder_;
 };
 
 // The process-wide index that the task drivers build and the exporters query.

@@ -81,8 +81,12 @@ std::string ExtensionOf(const std::string& path) {
 }
 
 std::string ToLowerCopy(const std::string& s) {
+  // ASCII letters only, as the C locale folds them, whatever locale a library set meanwhile; and
+  // without a call per byte, which was a tenth of building the file index.
   std::string lowered = s;
-  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : lowered) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
   return lowered;
 }
 
