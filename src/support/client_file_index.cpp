@@ -1,7 +1,11 @@
 #include "support/client_file_index.hpp"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <iterator>
+#include <map>
 #include <mutex>
 #include <string_view>
 #include <utility>
@@ -24,8 +28,6 @@ std::size_t SeparatorCount(const std::string& text) {
       std::count_if(text.begin(), text.end(), [](char c) { return c == '\\' || c == '/'; }));
 }
 
-using ScannedFiles = std::vector<std::pair<std::string, std::string>>;
-
 // Plain ASCII is its own listed form; only names with other bytes need converting.
 std::string KeyAsListed(std::string key) {
   for (char c : key) {
@@ -34,28 +36,109 @@ std::string KeyAsListed(std::string key) {
   return key;
 }
 
+// A file the walk met: its path (the root, a separator, the relative path) and its name's length.
+struct ScannedFile {
+  std::string path;
+  std::size_t nameSize = 0;
+};
+using ScannedFiles = std::vector<ScannedFile>;
+
+// Makes the catalogue from the walk's files on a thread of its own, batch by batch in walk order,
+// while the walk goes on: the catalogue then costs little more than the walk.
+class CatalogueMaker {
+ public:
+  explicit CatalogueMaker(std::size_t rootSize) : rootSize_(rootSize), thread_([this] { Run(); }) {}
+  // After a failed walk: the thread ends, what it made is dropped.
+  ~CatalogueMaker() {
+    if (thread_.joinable()) Stop();
+  }
+  CatalogueMaker(const CatalogueMaker&) = delete;
+  CatalogueMaker& operator=(const CatalogueMaker&) = delete;
+
+  void Add(ScannedFiles batch) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      batches_.push_back(std::move(batch));
+    }
+    wake_.notify_one();
+  }
+
+  std::map<std::string, std::string> Finish() {
+    Stop();
+    if (failure_) std::rethrow_exception(failure_);
+    return std::move(entries_);
+  }
+
+ private:
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+
+  void Run() {
+    try {
+      for (;;) {
+        ScannedFiles batch;
+        {
+          std::unique_lock<std::mutex> lock(mutex_);
+          wake_.wait(lock, [this] { return done_ || !batches_.empty(); });
+          if (batches_.empty()) return;
+          batch = std::move(batches_.front());
+          batches_.pop_front();
+        }
+        for (ScannedFile& file : batch) {
+          // "folder\name" lower-cased, its last separator turned into "/". Keys and queries take
+          // the same form, so names the data spells in the ANSI code page meet them. Of two files
+          // sharing a key the one the walk met first wins.
+          std::string key = ToLowerCopy(file.path.substr(rootSize_ + 1));
+          const std::size_t cut = key.size() - file.nameSize;
+          if (cut == 0) {
+            key.insert(key.begin(), '/');
+          } else {
+            key[cut - 1] = '/';
+          }
+          entries_.emplace(KeyAsListed(std::move(key)), std::move(file.path));
+        }
+      }
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+  }
+
+  const std::size_t rootSize_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<ScannedFiles> batches_;
+  bool done_ = false;
+  std::map<std::string, std::string> entries_;
+  std::exception_ptr failure_;
+  std::thread thread_;  // last: it starts once the rest is in place
+};
+
+constexpr std::size_t kBatchFiles = 4096;
+
 }  // namespace
 
 void ClientFileIndex::Build(const std::string& clientRoot) {
   const std::string root = NormaliseRoot(clientRoot);
   // An empty root would list the current drive's root.
   if (root.empty()) return;
-  // Of two files sharing a key the one the walk meets first wins.
-  ScannedFiles scanned;
+  CatalogueMaker maker(root.size());
+  ScannedFiles batch;
   FolderWalkVisitor visitor;
-  visitor.onFile = [&](const std::string& path, const std::string& relative,
-                       const platform::DirEntry& entry) {
-    // "folder\name" lower-cased, its last separator turned into "/": one string per file.
-    const std::size_t cut = relative.size() - entry.name.size();
-    std::string key;
-    key.reserve(relative.size() + 1);
-    if (cut == 0) key += '/';
-    key += ToLowerCopy(relative);
-    if (cut != 0) key[cut - 1] = '/';
-    scanned.emplace_back(std::move(key), path);
+  visitor.onFile = [&](const std::string& path, const std::string&, const platform::DirEntry& entry) {
+    batch.push_back({path, entry.name.size()});
+    if (batch.size() == kBatchFiles) maker.Add(std::exchange(batch, ScannedFiles()));
   };
+  const bool stopped = WalkFolder(root, visitor).stopped;
+  maker.Add(std::move(batch));
+  std::map<std::string, std::string> scanned = maker.Finish();
   // A stopped build keeps nothing: a half index would answer "not found" for files that exist.
-  if (WalkFolder(root, visitor).stopped) return;
+  if (stopped) return;
 
   std::unique_lock<std::shared_mutex> lock(mutex_);
   const std::string rootKey = ToLowerCopy(root);
@@ -64,8 +147,12 @@ void ClientFileIndex::Build(const std::string& clientRoot) {
     rootKey_ = rootKey;
     root_ = root;
   }
-  // Keys and queries take the same form, so names the data spells in the ANSI code page meet them.
-  for (auto& file : scanned) entries_.emplace(KeyAsListed(std::move(file.first)), std::move(file.second));
+  // A key already held keeps its path.
+  if (entries_.empty()) {
+    entries_ = std::move(scanned);
+  } else {
+    entries_.insert(std::make_move_iterator(scanned.begin()), std::make_move_iterator(scanned.end()));
+  }
   RebuildSecondaryIndexes();
 }
 
@@ -80,28 +167,56 @@ void ClientFileIndex::Clear() {
 void ClientFileIndex::RebuildSecondaryIndexes() {
   byName_.clear();
   byLastFolder_.clear();
-  byName_.reserve(entries_.size());
-  byLastFolder_.reserve(entries_.size());
-  for (const Entry& entry : entries_) {
-    const std::string_view key = entry.first;
-    const std::size_t slash = key.find('/');
-    byName_[key.substr(slash + 1)].byKey.push_back(&entry);
-    // "last folder/name" is the end of the key itself.
-    const std::size_t lastSeparator = key.find_last_of('\\', slash);
-    byLastFolder_.emplace(lastSeparator == std::string_view::npos ? key : key.substr(lastSeparator + 1), &entry);
+  const auto lastFolders = [this] {
+    byLastFolder_.reserve(entries_.size());
+    for (const Entry& entry : entries_) {
+      // "last folder/name" is the end of the key itself.
+      const std::string_view key = entry.first;
+      const std::size_t lastSeparator = key.find_last_of('\\', key.find('/'));
+      byLastFolder_.emplace(lastSeparator == std::string_view::npos ? key : key.substr(lastSeparator + 1), &entry);
+    }
+  };
+  const auto names = [this] {
+    byName_.reserve(entries_.size());
+    for (const Entry& entry : entries_) {
+      const std::string_view key = entry.first;
+      byName_[key.substr(key.find('/') + 1)].byKey.push_back(&entry);
+    }
+    for (auto& named : byName_) {
+      NameEntries& entries = named.second;
+      // A name held once needs no second order: lookups read byKey then.
+      if (entries.byKey.size() < 2) continue;
+      std::vector<std::pair<std::size_t, const Entry*>> depths;
+      depths.reserve(entries.byKey.size());
+      for (const Entry* entry : entries.byKey) depths.emplace_back(SeparatorCount(entry->first), entry);
+      std::stable_sort(depths.begin(), depths.end(),
+                       [](const auto& a, const auto& b) { return a.first > b.first; });
+      entries.byDepth.reserve(depths.size());
+      for (const auto& depth : depths) entries.byDepth.push_back(depth.second);
+    }
+  };
+  if (entries_.size() < kBatchFiles) {
+    names();
+    lastFolders();
+    return;
   }
-  for (auto& named : byName_) {
-    NameEntries& entries = named.second;
-    // A name held once needs no second order: lookups read byKey then.
-    if (entries.byKey.size() < 2) continue;
-    std::vector<std::pair<std::size_t, const Entry*>> depths;
-    depths.reserve(entries.byKey.size());
-    for (const Entry* entry : entries.byKey) depths.emplace_back(SeparatorCount(entry->first), entry);
-    std::stable_sort(depths.begin(), depths.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    entries.byDepth.reserve(depths.size());
-    for (const auto& depth : depths) entries.byDepth.push_back(depth.second);
+  // The two tables share nothing: for a large catalogue one is made beside the other.
+  std::exception_ptr besideFailure;
+  std::thread beside([&lastFolders, &besideFailure] {
+    try {
+      lastFolders();
+    } catch (...) {
+      besideFailure = std::current_exception();
+    }
+  });
+  try {
+    names();
+  } catch (...) {
+    beside.join();
+    throw;
   }
+  beside.join();
+  if (besideFailure) std::rethrow_exception(besideFailure);
 }
 
 std::string ClientFileIndex::FindByNameLocked(const std::string& lowerName) const {

@@ -30,7 +30,9 @@ inline CliRun RunProgram(const std::string& executable, const std::vector<std::s
   command = "\"" + command + "\"";
 #endif
   CliRun run;
-  const int status = std::system(command.c_str());
+  // -1: no shell could be started (Wine now and then fails to start cmd.exe); not the program's answer.
+  int status = -1;
+  for (int attempt = 0; attempt < 3 && status == -1; ++attempt) status = std::system(command.c_str());
 #ifdef _WIN32
   run.exitCode = status;
 #else
