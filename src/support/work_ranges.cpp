@@ -8,8 +8,8 @@
 
 #include "log/console.hpp"
 #include "log/held_output.hpp"
-#include "support/file_operations.hpp"
 #include "support/export_files.hpp"
+#include "support/file_operations.hpp"
 #include "support/stop_check.hpp"
 
 std::vector<std::pair<std::size_t, std::size_t>> SplitIntoRanges(std::size_t count, std::size_t parts) {
