@@ -122,8 +122,8 @@ int TimeClient(const std::string& client, int runs) {
     best = std::min(best, Seconds(buildStart));
     files = index.Size();
   }
-  std::printf("%zu files indexed (%zu listed): build %.3f s, listing %.3f s, ratio %.2f; plain listing %.3f s, "
-              "ratio %.2f\n",
+  std::printf("%zu files indexed (%zu listed): build %.3f s, listing %.3f s, ratio %.2f; "
+              "plain listing %.3f s, ratio %.2f\n",
               files, listed, best, bestListing, best / bestListing, bestPlain, best / bestPlain);
   return 0;
 }

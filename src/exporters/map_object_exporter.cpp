@@ -133,8 +133,9 @@ void ReadEffects(MapObject& object) {
   }
 }
 
-std::string CopyKey(const std::string& source, const std::string& dest) { return ToLowerCopy(source + "|" + dest); }
-
+std::string CopyKey(const std::string& source, const std::string& dest) {
+  return ToLowerCopy(source + "|" + dest);
+}
 
 // Copies source to folder\rel unless this run already did; true when the file is there.
 bool CopyOnce(const std::string& source, const std::string& folder, const std::string& rel,
@@ -152,7 +153,8 @@ bool CopyOnce(const std::string& source, const std::string& folder, const std::s
   return true;
 }
 
-void MirrorOnce(const std::string& source, const std::string& rel, MapObjectCopies& copies, std::size_t object) {
+void MirrorOnce(const std::string& source, const std::string& rel, MapObjectCopies& copies,
+                std::size_t object) {
   const std::string dest = MirrorDestination(MirrorPathOf(rel));
   if (dest.empty()) return;
   const std::string key = CopyKey(source, dest);

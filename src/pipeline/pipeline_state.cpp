@@ -121,7 +121,8 @@ void ResumeSelections() { selectionsCancelled.store(false); }
 void WaitForSelectionRequest(std::chrono::milliseconds timeout, const std::function<bool()>& done) {
   SelectionRequest& request = GetSelectionRequest();
   std::unique_lock<std::mutex> lock(request.answerMutex);
-  request.changed.wait_for(lock, timeout, [&request, &done] { return request.awaitingAnswer.load() || done(); });
+  request.changed.wait_for(lock, timeout,
+                           [&request, &done] { return request.awaitingAnswer.load() || done(); });
 }
 
 void WakeSelectionWaiters() {

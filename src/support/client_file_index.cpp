@@ -173,7 +173,8 @@ void ClientFileIndex::RebuildSecondaryIndexes() {
       // "last folder/name" is the end of the key itself.
       const std::string_view key = entry.first;
       const std::size_t lastSeparator = key.find_last_of('\\', key.find('/'));
-      byLastFolder_.emplace(lastSeparator == std::string_view::npos ? key : key.substr(lastSeparator + 1), &entry);
+      byLastFolder_.emplace(lastSeparator == std::string_view::npos ? key : key.substr(lastSeparator + 1),
+                            &entry);
     }
   };
   const auto names = [this] {

@@ -74,7 +74,8 @@ TEST(WorkRanges, InOrderGivesOutEachEntrysOutputInEntryOrder) {
   for (std::size_t i = 0; i < kEntries; ++i) {
     expected.push_back("entry " + std::to_string(i) + " begins");
     if (i % 13 == 1) {
-      expectedConsole += "[ERR] Entry " + std::to_string(i + 1) + " failed: bad entry " + std::to_string(i) + "\n";
+      expectedConsole +=
+          "[ERR] Entry " + std::to_string(i + 1) + " failed: bad entry " + std::to_string(i) + "\n";
     } else {
       expected.push_back("entry " + std::to_string(i) + " ends");
     }

@@ -205,10 +205,11 @@ std::optional<FileIdentity> GetFileIdentity(const std::string& path) {
 
 std::optional<PathStatus> GetPathStatus(const std::string& path) {
   struct stat st {};
-  if (!posix::OnAnySpelling(path, [&st](const std::string& native) { return lstat(native.c_str(), &st) == 0; }))
-    return std::nullopt;
+  const auto look = [&st](const std::string& native) { return lstat(native.c_str(), &st) == 0; };
+  if (!posix::OnAnySpelling(path, look)) return std::nullopt;
   PathStatus status;
-  status.identity = FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  status.identity =
+      FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
   status.isLink = S_ISLNK(st.st_mode);
   status.isDirectory = S_ISDIR(st.st_mode);
   return status;

@@ -114,8 +114,8 @@ std::optional<PathStatus> GetPathStatus(const std::string& path) {
   CloseHandle(handle);
   if (!ok) return std::nullopt;
   PathStatus status;
-  status.identity = FileIdentity{info.dwVolumeSerialNumber,
-                                 (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  const std::uint64_t index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  status.identity = FileIdentity{info.dwVolumeSerialNumber, index};
   status.isLink = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   status.isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   return status;
