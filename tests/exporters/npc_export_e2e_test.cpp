@@ -180,6 +180,26 @@ TEST_F(NpcExportEndToEnd, StopEndsTheListAfterTheNpcInProgress) {
   EXPECT_LT(NamesIn(Task()).size(), 40u);
 }
 
+// Entries run side by side, yet a model several of them share is analysed by the first, and each
+// entry's report comes in list order, whichever thread got there first.
+TEST_F(NpcExportEndToEnd, AModelSharedByEntriesIsAnalysedByTheFirst) {
+  const std::string model = Source("samples\\demo_client\\monster\\boss_a\\boss_a.gr2");
+  WriteFile(client_ + "monster\\twin\\twin.gr2", ReadFile(model));
+  for (int i = 0; i < 60; ++i) WriteFile(client_ + "monster\\twin\\m" + std::to_string(i) + ".msa", "x");
+  std::string list;
+  for (int i = 0; i < 6; ++i) list += std::to_string(9101 + i) + "\ttwin\r\n";
+  WriteFile(client_ + "npclist.txt", list);
+  testing::internal::CaptureStdout();
+  const std::vector<std::string> window = Start();
+  const std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(window.back(), "OK: Task Completed.");
+  std::string analysed;
+  const std::string counted = "GR2 analizzati: ";
+  for (std::size_t at = console.find(counted); at != std::string::npos; at = console.find(counted, at + 1))
+    analysed += console.substr(at + counted.size(), 1);
+  EXPECT_EQ(analysed, "100000") << console;
+}
+
 // The client's folders are walked once per task run, and the next run, maybe on a changed client,
 // starts afresh.
 TEST(NpcProcessor, NameSearchWalksTheClientOncePerTaskRun) {
