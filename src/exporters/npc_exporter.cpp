@@ -306,7 +306,7 @@ std::string NpcProcessor::SearchByName(const std::string& name) {
   if (!clientFoldersListed_) {
     std::vector<FoundFolder> folders;
     FolderWalkVisitor visitor;
-    visitor.onFolder = [&](const std::string& path, const std::string&) {
+    visitor.onFolder = [&](const std::string& path, std::string_view) {
       if (folders.size() >= kSearchedFolderLimit) return false;
       folders.push_back({path, ToLowerCopy(FileNameOf(path))});
       return true;

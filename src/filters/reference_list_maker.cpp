@@ -103,7 +103,7 @@ void PlanRaceScripts(const std::string& baseClient, std::vector<PlannedFile>& pl
 std::string PropertyNamesText(const std::string& baseClient, ReferenceListCounts& counts) {
   std::map<std::string, std::string> names;  // lower-cased -> as first met
   FolderWalkVisitor visitor;
-  visitor.onFile = [&](const std::string& path, const std::string&, const platform::DirEntry& entry) {
+  visitor.onFile = [&](const std::string& path, std::string_view, const platform::DirEntry& entry) {
     if (ToLowerCopy(ExtensionOf(entry.name)) != ".prb") return;
     ++counts.prbFiles;
     const PrbRecord record = ParsePrb(path);

@@ -263,7 +263,7 @@ std::map<std::int32_t, std::string> FindStandardMsmFiles(const std::string& clie
   std::map<std::int32_t, std::string> found;
   std::int32_t next = 0;
   FolderWalkVisitor visitor;
-  visitor.onFile = [&](const std::string& path, const std::string&, const platform::DirEntry& entry) {
+  visitor.onFile = [&](const std::string& path, std::string_view, const platform::DirEntry& entry) {
     if (names.count(ToLowerCopy(entry.name)) != 0) found[next++] = path;
   };
   WalkFolder(folder, visitor);

@@ -34,7 +34,7 @@ bool ReadLeadingInt32(std::string_view text, std::int32_t& value) {
 void CollectFilesNamed(const std::string& folder, const std::string& lowerName,
                        std::vector<std::string>& found) {
   FolderWalkVisitor visitor;
-  visitor.onFile = [&](const std::string& path, const std::string&, const platform::DirEntry& entry) {
+  visitor.onFile = [&](const std::string& path, std::string_view, const platform::DirEntry& entry) {
     if (ToLowerCopy(entry.name) == lowerName) found.push_back(path);
   };
   WalkFolder(folder, visitor);

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -36,6 +37,83 @@ std::string KeyAsListed(std::string key) {
   return key;
 }
 
+using Entry = FileNameTables::Entry;
+
+void AddLastFolder(FileNameTables& tables, const Entry& entry) {
+  // "last folder/name" is the end of the key itself.
+  const std::string_view key = entry.first;
+  const std::size_t lastSeparator = key.find_last_of('\\', key.find('/'));
+  const auto added = tables.byLastFolder.try_emplace(
+      lastSeparator == std::string_view::npos ? key : key.substr(lastSeparator + 1), &entry);
+  // Entries may come in any order; the first in key order is kept.
+  if (!added.second && entry.first < added.first->second->first) added.first->second = &entry;
+}
+
+void AddName(FileNameTables& tables, const Entry& entry) {
+  const std::string_view key = entry.first;
+  FileNameTables::NameEntries& entries = tables.byName[key.substr(key.find('/') + 1)];
+  if (entries.byKey.size() == 1) entries.separators.push_back(SeparatorCount(entries.byKey.front()->first));
+  if (!entries.byKey.empty()) {
+    entries.separators.push_back(SeparatorCount(entry.first));
+    if (entry.first < entries.byKey.back()->first) entries.outOfKeyOrder = true;
+  }
+  entries.byKey.push_back(&entry);
+}
+
+// Once every entry is in: each name held more than once gets its entries in key order and by depth.
+// Each thread of `threads` takes every threads-th name from `thread` on; they share no entries.
+void OrderNames(FileNameTables& tables, std::size_t thread = 0, std::size_t threads = 1) {
+  std::size_t counted = 0;
+  std::vector<std::pair<std::size_t, const Entry*>> depths;
+  for (auto& named : tables.byName) {
+    if (counted++ % threads != thread) continue;
+    FileNameTables::NameEntries& entries = named.second;
+    // A name held once needs no second order: lookups read byKey then.
+    if (entries.byKey.size() < 2) continue;
+    depths.clear();
+    for (std::size_t i = 0; i < entries.byKey.size(); ++i)
+      depths.emplace_back(entries.separators[i], entries.byKey[i]);
+    std::vector<std::size_t>().swap(entries.separators);
+    const auto keyLess = [](const auto& a, const auto& b) { return a.second->first < b.second->first; };
+    if (entries.outOfKeyOrder) {
+      entries.outOfKeyOrder = false;
+      std::sort(depths.begin(), depths.end(), keyLess);
+      for (std::size_t i = 0; i < depths.size(); ++i) entries.byKey[i] = depths[i].second;
+    }
+    std::stable_sort(depths.begin(), depths.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    entries.byDepth.clear();
+    entries.byDepth.reserve(depths.size());
+    for (const auto& depth : depths) entries.byDepth.push_back(depth.second);
+  }
+}
+
+// Runs `beside` on a thread of its own while `here` runs on this one; the first failure is thrown
+// once both are done.
+void RunBeside(const std::function<void()>& beside, const std::function<void()>& here) {
+  std::exception_ptr besideFailure;
+  std::thread thread([&beside, &besideFailure] {
+    try {
+      beside();
+    } catch (...) {
+      besideFailure = std::current_exception();
+    }
+  });
+  try {
+    here();
+  } catch (...) {
+    thread.join();
+    throw;
+  }
+  thread.join();
+  if (besideFailure) std::rethrow_exception(besideFailure);
+}
+
+// Tables smaller than this are made on one thread: a second one would cost more than it saves.
+constexpr std::size_t kTwoThreadsFrom = 4096;
+// Small enough that the catalogue is little behind when the walk ends.
+constexpr std::size_t kBatchFiles = 1024;
+
 // A file the walk met: its path (the root, a separator, the relative path) and its name's length.
 struct ScannedFile {
   std::string path;
@@ -43,8 +121,14 @@ struct ScannedFile {
 };
 using ScannedFiles = std::vector<ScannedFile>;
 
-// Makes the catalogue from the walk's files on a thread of its own, batch by batch in walk order,
-// while the walk goes on: the catalogue then costs little more than the walk.
+// Key -> path, with its name tables made as the entries come in.
+struct Catalogue {
+  std::map<std::string, std::string> entries;
+  FileNameTables tables;
+};
+
+// Makes the catalogue and its name tables from the walk's files on a thread of its own, batch by
+// batch in walk order, while the walk goes on: the index then costs little more than the walk.
 class CatalogueMaker {
  public:
   explicit CatalogueMaker(std::size_t rootSize) : rootSize_(rootSize), thread_([this] { Run(); }) {}
@@ -63,10 +147,17 @@ class CatalogueMaker {
     wake_.notify_one();
   }
 
-  std::map<std::string, std::string> Finish() {
+  Catalogue Finish() {
     Stop();
     if (failure_) std::rethrow_exception(failure_);
-    return std::move(entries_);
+    // The walk is over, so its thread helps with the last step.
+    FileNameTables& tables = catalogue_.tables;
+    if (tables.byName.size() < kTwoThreadsFrom) {
+      OrderNames(tables);
+    } else {
+      RunBeside([&tables] { OrderNames(tables, 1, 2); }, [&tables] { OrderNames(tables, 0, 2); });
+    }
+    return std::move(catalogue_);
   }
 
  private:
@@ -86,7 +177,7 @@ class CatalogueMaker {
         {
           std::unique_lock<std::mutex> lock(mutex_);
           wake_.wait(lock, [this] { return done_ || !batches_.empty(); });
-          if (batches_.empty()) return;
+          if (batches_.empty()) break;
           batch = std::move(batches_.front());
           batches_.pop_front();
         }
@@ -101,7 +192,10 @@ class CatalogueMaker {
           } else {
             key[cut - 1] = '/';
           }
-          entries_.emplace(KeyAsListed(std::move(key)), std::move(file.path));
+          const auto added = catalogue_.entries.emplace(KeyAsListed(std::move(key)), std::move(file.path));
+          if (!added.second) continue;
+          AddName(catalogue_.tables, *added.first);
+          AddLastFolder(catalogue_.tables, *added.first);
         }
       }
     } catch (...) {
@@ -114,12 +208,10 @@ class CatalogueMaker {
   std::condition_variable wake_;
   std::deque<ScannedFiles> batches_;
   bool done_ = false;
-  std::map<std::string, std::string> entries_;
+  Catalogue catalogue_;
   std::exception_ptr failure_;
   std::thread thread_;  // last: it starts once the rest is in place
 };
-
-constexpr std::size_t kBatchFiles = 4096;
 
 }  // namespace
 
@@ -130,13 +222,13 @@ void ClientFileIndex::Build(const std::string& clientRoot) {
   CatalogueMaker maker(root.size());
   ScannedFiles batch;
   FolderWalkVisitor visitor;
-  visitor.onFile = [&](const std::string& path, const std::string&, const platform::DirEntry& entry) {
-    batch.push_back({path, entry.name.size()});
+  visitor.onFile = [&](std::string& path, std::string_view, const platform::DirEntry& entry) {
+    batch.push_back({std::move(path), entry.name.size()});
     if (batch.size() == kBatchFiles) maker.Add(std::exchange(batch, ScannedFiles()));
   };
   const bool stopped = WalkFolder(root, visitor).stopped;
   maker.Add(std::move(batch));
-  std::map<std::string, std::string> scanned = maker.Finish();
+  Catalogue scanned = maker.Finish();
   // A stopped build keeps nothing: a half index would answer "not found" for files that exist.
   if (stopped) return;
 
@@ -147,12 +239,15 @@ void ClientFileIndex::Build(const std::string& clientRoot) {
     rootKey_ = rootKey;
     root_ = root;
   }
-  // A key already held keeps its path.
+  // The map's nodes move with it, so the tables' views and pointers stay good.
   if (entries_.empty()) {
-    entries_ = std::move(scanned);
-  } else {
-    entries_.insert(std::make_move_iterator(scanned.begin()), std::make_move_iterator(scanned.end()));
+    entries_ = std::move(scanned.entries);
+    tables_ = std::move(scanned.tables);
+    return;
   }
+  // A key already held keeps its path.
+  entries_.insert(std::make_move_iterator(scanned.entries.begin()),
+                  std::make_move_iterator(scanned.entries.end()));
   RebuildSecondaryIndexes();
 }
 
@@ -165,64 +260,28 @@ void ClientFileIndex::Clear() {
 }
 
 void ClientFileIndex::RebuildSecondaryIndexes() {
-  byName_.clear();
-  byLastFolder_.clear();
+  tables_ = FileNameTables();
+  tables_.byName.reserve(entries_.size());
+  tables_.byLastFolder.reserve(entries_.size());
   const auto lastFolders = [this] {
-    byLastFolder_.reserve(entries_.size());
-    for (const Entry& entry : entries_) {
-      // "last folder/name" is the end of the key itself.
-      const std::string_view key = entry.first;
-      const std::size_t lastSeparator = key.find_last_of('\\', key.find('/'));
-      byLastFolder_.emplace(lastSeparator == std::string_view::npos ? key : key.substr(lastSeparator + 1),
-                            &entry);
-    }
+    for (const Entry& entry : entries_) AddLastFolder(tables_, entry);
   };
   const auto names = [this] {
-    byName_.reserve(entries_.size());
-    for (const Entry& entry : entries_) {
-      const std::string_view key = entry.first;
-      byName_[key.substr(key.find('/') + 1)].byKey.push_back(&entry);
-    }
-    for (auto& named : byName_) {
-      NameEntries& entries = named.second;
-      // A name held once needs no second order: lookups read byKey then.
-      if (entries.byKey.size() < 2) continue;
-      std::vector<std::pair<std::size_t, const Entry*>> depths;
-      depths.reserve(entries.byKey.size());
-      for (const Entry* entry : entries.byKey) depths.emplace_back(SeparatorCount(entry->first), entry);
-      std::stable_sort(depths.begin(), depths.end(),
-                       [](const auto& a, const auto& b) { return a.first > b.first; });
-      entries.byDepth.reserve(depths.size());
-      for (const auto& depth : depths) entries.byDepth.push_back(depth.second);
-    }
+    for (const Entry& entry : entries_) AddName(tables_, entry);
+    OrderNames(tables_);
   };
-  if (entries_.size() < kBatchFiles) {
+  if (entries_.size() < kTwoThreadsFrom) {
     names();
     lastFolders();
     return;
   }
   // The two tables share nothing: for a large catalogue one is made beside the other.
-  std::exception_ptr besideFailure;
-  std::thread beside([&lastFolders, &besideFailure] {
-    try {
-      lastFolders();
-    } catch (...) {
-      besideFailure = std::current_exception();
-    }
-  });
-  try {
-    names();
-  } catch (...) {
-    beside.join();
-    throw;
-  }
-  beside.join();
-  if (besideFailure) std::rethrow_exception(besideFailure);
+  RunBeside(lastFolders, names);
 }
 
 std::string ClientFileIndex::FindByNameLocked(const std::string& lowerName) const {
-  const auto named = byName_.find(std::string_view(lowerName));
-  if (named == byName_.end()) return std::string();
+  const auto named = tables_.byName.find(std::string_view(lowerName));
+  if (named == tables_.byName.end()) return std::string();
   return named->second.byKey.front()->second;
 }
 
@@ -248,13 +307,13 @@ std::string ClientFileIndex::Resolve(const std::string& folderHint, const std::s
   // A last folder component never holds a separator, so a hint with one cannot match this rule.
   if (hint.find('\\') == std::string::npos) {
     const std::string wanted = hint + "/" + name;
-    const auto lastFolder = byLastFolder_.find(std::string_view(wanted));
-    if (lastFolder != byLastFolder_.end()) return lastFolder->second->second;
+    const auto lastFolder = tables_.byLastFolder.find(std::string_view(wanted));
+    if (lastFolder != tables_.byLastFolder.end()) return lastFolder->second->second;
   }
 
-  const auto named = byName_.find(std::string_view(name));
-  if (named == byName_.end()) return std::string();
-  const NameEntries& entries = named->second;
+  const auto named = tables_.byName.find(std::string_view(name));
+  if (named == tables_.byName.end()) return std::string();
+  const FileNameTables::NameEntries& entries = named->second;
   for (const Entry* entry : entries.byDepth.empty() ? entries.byKey : entries.byDepth) {
     const std::string_view folder(entry->first.data(), entry->first.find('/'));
     if (folder.size() >= hint.size() && folder.find(hint) != std::string_view::npos) return entry->second;
@@ -266,8 +325,8 @@ std::vector<std::string> ClientFileIndex::FindAllByName(const std::string& fileN
   const std::string name = ToLowerCopy(platform::NameAsListed(fileName));
   std::shared_lock<std::shared_mutex> lock(mutex_);
   std::vector<std::string> paths;
-  const auto named = byName_.find(std::string_view(name));
-  if (named == byName_.end()) return paths;
+  const auto named = tables_.byName.find(std::string_view(name));
+  if (named == tables_.byName.end()) return paths;
   for (const Entry* entry : named->second.byKey) paths.push_back(entry->second);
   return paths;
 }

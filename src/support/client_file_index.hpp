@@ -20,6 +20,23 @@
 
 #include "log/held_output.hpp"
 
+// The look-up tables by file name over a catalogue (key -> path), keyed by parts of its keys (whose
+// nodes never move): no copy of any name.
+struct FileNameTables {
+  using Entry = std::map<std::string, std::string>::value_type;
+  struct NameEntries {
+    std::vector<const Entry*> byKey;    // key order
+    std::vector<const Entry*> byDepth;  // most separators first, key order on ties; empty for one entry
+    // While the tables are made, byKey's separator counts, taken while each key is at hand; empty
+    // for one entry and once ordered.
+    std::vector<std::size_t> separators;
+    bool outOfKeyOrder = false;  // while the tables are made: byKey needs sorting
+  };
+  std::unordered_map<std::string_view, NameEntries> byName;
+  // "last folder component" "/" "name" -> the first such entry in key order.
+  std::unordered_map<std::string_view, const Entry*> byLastFolder;
+};
+
 class ClientFileIndex {
  public:
   // Scans `clientRoot` recursively and adds every file ("/" read as "\", trailing "\" ignored).
@@ -48,11 +65,7 @@ class ClientFileIndex {
   std::string Root() const;
 
  private:
-  using Entry = std::map<std::string, std::string>::value_type;
-  struct NameEntries {
-    std::vector<const Entry*> byKey;    // key order
-    std::vector<const Entry*> byDepth;  // most separators first, key order on ties; empty for one entry
-  };
+  using Entry = FileNameTables::Entry;
 
   void RebuildSecondaryIndexes();
   std::string FindByNameLocked(const std::string& lowerName) const;
@@ -61,10 +74,7 @@ class ClientFileIndex {
   std::string rootKey_;  // lower-cased root, to notice a switch of client
   std::string root_;
   std::map<std::string, std::string> entries_;
-  // Both keyed by parts of the keys of entries_ (whose nodes never move): no copy of any name.
-  std::unordered_map<std::string_view, NameEntries> byName_;
-  // "last folder component" "/" "name" -> the first such entry in key order.
-  std::unordered_map<std::string_view, const Entry*> byLastFolder_;
+  FileNameTables tables_;
 };
 
 // The process-wide index that the task drivers build and the exporters query.

@@ -80,14 +80,13 @@ std::string ExtensionOf(const std::string& path) {
   return path.substr(dot);
 }
 
-std::string ToLowerCopy(const std::string& s) {
+std::string ToLowerCopy(std::string s) {
   // ASCII letters only, as the C locale folds them, whatever locale a library set meanwhile; and
   // without a call per byte, which was a tenth of building the file index.
-  std::string lowered = s;
-  for (char& c : lowered) {
+  for (char& c : s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return lowered;
+  return s;
 }
 
 std::string TrimCopy(const std::string& s) {

@@ -25,7 +25,7 @@ std::string StripGameRootPrefix(const std::string& path);
 std::string ResolveClientPath(const std::string& path);
 std::string FileNameOf(const std::string& path);
 std::string ExtensionOf(const std::string& path);
-std::string ToLowerCopy(const std::string& s);
+std::string ToLowerCopy(std::string s);
 std::string TrimCopy(const std::string& s);
 std::string CleanPathValue(const std::string& s);
 bool FileExists(const std::string& path);

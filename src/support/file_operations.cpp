@@ -409,24 +409,24 @@ bool CopyDirectoryRecursive(const std::string& srcDir, const std::string& dstDir
         destination.empty() ? std::nullopt : platform::GetFileIdentity(destination);
     bool result = true;
     FolderWalkVisitor visitor;
-    visitor.onFolder = [&](const std::string& from, const std::string& relative) {
+    visitor.onFolder = [&](const std::string& from, std::string_view relative) {
       // A destination inside the source would be copied into itself for ever.
       if (destinationIdentity && platform::GetFileIdentity(from) == destinationIdentity) return false;
-      const std::string to = destination + "\\" + relative;
+      const std::string to = destination + "\\" + std::string(relative);
       if (FolderExists(to) || PlanOnly() ||
           platform::CreateFolderWithParents(to) != platform::CreateFolderResult::Failed)
         return true;
       result = false;
       return false;
     };
-    visitor.onFile = [&](const std::string& from, const std::string& relative, const platform::DirEntry&) {
+    visitor.onFile = [&](const std::string& from, std::string_view relative, const platform::DirEntry&) {
       // Again right before the copy: a link may have been swapped in since the walk met the file.
       const std::optional<std::string> realSource = platform::RealPath(from);
       if (!realSource || !realBoundary || !RealPathWithin(*realSource, *realBoundary)) {
         LogLine(std::string("[WARN] Refused file outside ") + outside + ": " + from);
         return;
       }
-      const std::string to = destination + "\\" + relative;
+      const std::string to = destination + "\\" + std::string(relative);
       const std::size_t separator = to.find_last_of("\\/");
       const std::string parent = separator == std::string::npos ? std::string() : to.substr(0, separator);
       if (!parent.empty() && !FolderExists(parent) && !PlanOnly()) platform::CreateFolderWithParents(parent);

@@ -13,7 +13,6 @@ namespace {
 
 struct OpenFolder {
   std::string path;
-  std::string relative;
   std::vector<platform::DirEntry> listing;
   std::size_t next = 0;
 };
@@ -69,9 +68,12 @@ FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& vi
     const platform::DirEntry& entry = folder.listing[folder.next++];
     // A POSIX name holding a backslash cannot be reached through an internal path.
     if (entry.name.empty() || entry.name.find_first_of("\\/") != std::string::npos) continue;
-    const std::string path = folder.path + "\\" + entry.name;
-    const std::string relative = folder.relative.empty() ? entry.name : folder.relative + "\\" + entry.name;
     if (!entry.isDirectory && !entry.isRegularFile) continue;
+    std::string path;  // a visitor may keep it
+    path.reserve(folder.path.size() + 1 + entry.name.size());
+    path.append(folder.path).append(1, '\\').append(entry.name);
+    // Below the root every path goes on as root + "\" + relative.
+    const std::string_view relative = std::string_view(path).substr(root.size() + 1);
     // Folders are looked at again even when not listed as links: one may have been swapped for a
     // link since. A plain folder inside a folder the walk entered stays inside; a link may not.
     std::optional<platform::FileIdentity> identity;
@@ -104,7 +106,6 @@ FolderWalkResult WalkFolder(const std::string& root, const FolderWalkVisitor& vi
     if (visitor.onFolder && !visitor.onFolder(path, relative)) continue;
     OpenFolder inner;
     inner.path = path;
-    inner.relative = relative;
     if (!platform::ListDirectory(path, inner.listing)) {
       result.listedAll = false;
       continue;

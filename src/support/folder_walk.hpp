@@ -5,15 +5,16 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.hpp"
 
 struct FolderWalkVisitor {
-  // Each regular file: folder + "\" + name, and the same below the root ("a\b\name").
-  std::function<void(const std::string& path, const std::string& relative, const platform::DirEntry& entry)>
-      onFile;
+  // Each regular file: folder + "\" + name, and the same below the root ("a\b\name"), a view into
+  // `path` valid for the call. The visitor may keep `path` (move it away) once done with `relative`.
+  std::function<void(std::string& path, std::string_view relative, const platform::DirEntry& entry)> onFile;
   // Each folder below the root, before its contents; returning false skips them. May be empty.
-  std::function<bool(const std::string& path, const std::string& relative)> onFolder;
+  std::function<bool(const std::string& path, std::string_view relative)> onFolder;
 };
 
 struct FolderWalkResult {

@@ -63,7 +63,8 @@ TEST_F(ClientFileIndexTest, AnotherRootReplacesTheOldClientsFiles) {
 TEST_F(ClientFileIndexTest, LookupsMatchThePlainWalkOnTreesWithManySameNamedFiles) {
   const std::vector<std::string> folders = {"item", "Weapon", "pc", "effect", "x", "tem", "a", "WEAPON2"};
   const std::vector<std::string> names = {"00010.gr2", "Tex.dds", "y.dds", "body.GR2", "MISSING.dds"};
-  // The last tree is large enough to be catalogued in several batches.
+  // The last tree is large enough to be catalogued in several batches, with enough distinct names
+  // to be ordered on two threads.
   for (unsigned seed = 1; seed <= 4; ++seed) {
     std::mt19937 random(seed);
     const std::string root = dir_.path() + "tree" + std::to_string(seed) + "\\";
@@ -74,13 +75,16 @@ TEST_F(ClientFileIndexTest, LookupsMatchThePlainWalkOnTreesWithManySameNamedFile
       for (int d = static_cast<int>(random() % 5); d > 0; --d)
         folder += folders[random() % folders.size()] + "\\";
       if (i < 200) hints.insert(folder);
-      Touch(root, folder + names[random() % (names.size() - 1)]);
+      const std::string shared = names[random() % (names.size() - 1)];
+      Touch(root, folder + (seed == 4 && i % 2 == 0 ? "u" + std::to_string(i) + ".dds" : shared));
     }
     ClientFileIndex index;
     index.Build(root);
     testenv::PlainWalkIndex plain;
     plain.Build(root);
-    for (const std::string& name : names) {
+    std::vector<std::string> asked = names;
+    if (seed == 4) asked.insert(asked.end(), {"U0.dds", "u4242.DDS", "u4243.dds"});
+    for (const std::string& name : asked) {
       ASSERT_EQ(index.FindByName(name), plain.FindByName(name)) << name;
       for (const std::string& hint : hints)
         ASSERT_EQ(index.Resolve(hint, name), plain.Resolve(hint, name))

@@ -68,7 +68,7 @@ TEST_F(FolderWalkTest, LinksLeadingOutOfTheClientAreNeitherListedNorCopied) {
   std::vector<std::string> met;
   std::vector<std::string> refused;
   FolderWalkVisitor visitor;
-  visitor.onFile = [&met](const std::string& path, const std::string&, const platform::DirEntry&) {
+  visitor.onFile = [&met](const std::string& path, std::string_view, const platform::DirEntry&) {
     met.push_back(path);
   };
   WalkFolder(temp_.path() + "outside", visitor, root_,
@@ -89,7 +89,7 @@ TEST_F(FolderWalkTest, AStopEndsTheWalkAndTheIndexBuild) {
   for (int i = 0; i < 8; ++i) WriteFile(client_ + "d" + std::to_string(i) + "\\f.dds", "x");
   int met = 0;
   FolderWalkVisitor visitor;
-  visitor.onFile = [&](const std::string&, const std::string&, const platform::DirEntry&) {
+  visitor.onFile = [&](const std::string&, std::string_view, const platform::DirEntry&) {
     // STOP comes from another thread, as the GUI's button and the console's Ctrl+C do.
     if (met++ == 0) std::thread([] { GetPipelineState().stopRequested.store(true); }).join();
   };
