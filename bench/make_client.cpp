@@ -287,7 +287,8 @@ void MakeFiller(Random& random, std::uint64_t total) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
+  // An option where the output folder belongs would otherwise become a folder of that name.
+  if (argc < 2 || argv[1][0] == '-') {
     std::fprintf(stderr, "usage: make_client OUTPUT [--seed N] [--files N]\n");
     return 2;
   }
