@@ -192,10 +192,14 @@ class CatalogueMaker {
           } else {
             key[cut - 1] = '/';
           }
-          const auto added = catalogue_.entries.emplace(KeyAsListed(std::move(key)), std::move(file.path));
-          if (!added.second) continue;
-          AddName(catalogue_.tables, *added.first);
-          AddLastFolder(catalogue_.tables, *added.first);
+          // The walk meets keys mostly in key order: the place after the last one is the likely spot.
+          std::map<std::string, std::string>& entries = catalogue_.entries;
+          const std::size_t held = entries.size();
+          const auto placed = entries.emplace_hint(next_, KeyAsListed(std::move(key)), std::move(file.path));
+          next_ = std::next(placed);
+          if (entries.size() == held) continue;
+          AddName(catalogue_.tables, *placed);
+          AddLastFolder(catalogue_.tables, *placed);
         }
       }
     } catch (...) {
@@ -209,6 +213,7 @@ class CatalogueMaker {
   std::deque<ScannedFiles> batches_;
   bool done_ = false;
   Catalogue catalogue_;
+  std::map<std::string, std::string>::iterator next_ = catalogue_.entries.end();
   std::exception_ptr failure_;
   std::thread thread_;  // last: it starts once the rest is in place
 };
