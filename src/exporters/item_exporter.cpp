@@ -154,10 +154,6 @@ void ExportEffects(const ItemEntry& item, const std::string& folder) {
   }
 }
 
-std::string ItemFolderRel(const ItemEntry& item) {
-  return item.type + "\\[" + std::to_string(item.vnum) + "]";
-}
-
 void AnalyzeAndExport(ItemEntry& item) {
   const JournalBundleScope bundle(JoinUnderRoot(GetPathSettings().outputRoot, ItemFolderRel(item)),
                                   item.sourceFile, item.sourceLine);
@@ -175,6 +171,10 @@ void AnalyzeAndExport(ItemEntry& item) {
 }
 
 }  // namespace
+
+std::string ItemFolderRel(const ItemEntry& item) {
+  return item.type + "\\[" + std::to_string(item.vnum) + "]";
+}
 
 std::string ResolveGameAsset(const std::string& reference) {
   if (reference.empty()) return "";

@@ -23,5 +23,8 @@ void AnalyzeItem(ItemEntry& item);
 // output root is refused with a warning.
 void ExportItem(const ItemEntry& item);
 
+// Where ExportItem puts the item, below PathSettings::outputRoot: <type>\[<vnum>].
+std::string ItemFolderRel(const ItemEntry& item);
+
 // The client file a game reference names; empty when nothing is found.
 std::string ResolveGameAsset(const std::string& reference);

@@ -55,13 +55,17 @@ std::vector<ItemEntry> KeepNewItems(std::vector<ItemEntry> parsed, std::size_t o
   return kept;
 }
 
-// Each item through the exporter's own pool; items share nothing, so they go side by side with
-// their output in item order.
+// Each item through the exporter's own pool; items go side by side with their output in item
+// order, except that lines with the same type and number fill their folder one after another.
 void ExportItems(std::vector<ItemEntry>& kept, float listBase, float listSpan) {
   AddGuiLog("Parsing " + std::to_string(kept.size()) + " items...", GuiLogInfo);
   const float total = static_cast<float>(kept.size());
   std::atomic<std::size_t> done{0};
+  FolderTurns folders;
+  for (std::size_t i = 0; i < kept.size(); ++i) folders.Claim({ItemFolderRel(kept[i])}, i);
   RunInOrder(kept.size(), BundleThreads(), [&](std::size_t i) {
+    const FolderTurns::Claims claims(folders, i);
+    folders.AwaitTurn(i);
     std::vector<ItemEntry> one{kept[i]};
     ProcessItems(one);
     const std::size_t now = done.fetch_add(1) + 1;

@@ -63,22 +63,33 @@ struct ClaimsRelease {
   ~ClaimsRelease() { copies.Release(object); }
 };
 
-// Reading, filtering and planning go one object at a time in order, as they claim the copies; the
-// copies then go side by side with the other objects'.
+// What the objects exported side by side share.
+struct SideBySide {
+  EntryGate planning;
+  MapObjectCopies copies;
+  FolderTurns folders;
+};
+
+// Reading, filtering and planning go one object at a time in order, as they claim the copies and
+// the folder; the copies then go side by side with the other objects', after the objects before
+// that export into the same folder (identical property files in several places).
 bool ExportOne(const std::string& prbPath, std::size_t index, const std::string& outputRoot,
-               MapObjectCopies& copies, PropertyFilter& filter, EntryGate& planning) {
-  const ClaimsRelease release{copies, index};
+               PropertyFilter& filter, SideBySide& shared) {
+  const ClaimsRelease release{shared.copies, index};
+  const FolderTurns::Claims folder(shared.folders, index);
   try {
     MapObjectExport plan;
     {
-      const EntryGate::Pass pass(planning, index);
+      const EntryGate::Pass pass(shared.planning, index);
       const MapObject object = BuildMapObject(prbPath);
       if (!object.valid) RecordLeftOut({FileNameOf(prbPath), "nothing found", "", ""});
       if (!object.valid || filter.Skips(object, prbPath)) return false;
       plan = PlanMapObjectExport(object, outputRoot);
-      copies.Claim(CopyDestinationsOf(plan), index);
+      shared.copies.Claim(CopyDestinationsOf(plan), index);
+      if (!plan.folder.empty()) shared.folders.Claim({plan.folder}, index);
     }
-    return ExportMapObject(plan, copies, index);
+    shared.folders.AwaitTurn(index);
+    return ExportMapObject(plan, shared.copies, index);
   } catch (const std::exception& error) {
     LogException("MapObject", error);
     AddGuiLog("ERROR processing " + FileNameOf(prbPath) + ": " + error.what(), GuiLogError);
@@ -115,13 +126,12 @@ void RunMapObjectsTask() {
     return;
   }
 
-  MapObjectCopies copies;
   PropertyFilter filter;
   for (const std::string& name : ReadPropertyOldList(ActiveReferenceFolder())) filter.oldNames.insert(name);
   std::atomic<int> exported{0};
-  EntryGate planning;
+  SideBySide shared;
   const std::size_t run = RunInOrder(prbFiles.size(), BundleThreads(), [&](std::size_t i) {
-    if (ExportOne(prbFiles[i], i, outputRoot, copies, filter, planning)) ++exported;
+    if (ExportOne(prbFiles[i], i, outputRoot, filter, shared)) ++exported;
     const int done = state.prbProcessed.fetch_add(1) + 1;
     SetProgressMonotonic(static_cast<float>(done) * 0.7f / static_cast<float>(total) + 0.2f);
     if ((i + 1) % kProgressLineStride == 0) {

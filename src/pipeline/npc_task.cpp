@@ -1,6 +1,7 @@
 #include "pipeline/npc_task.hpp"
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "exporters/npc_exporter.hpp"
@@ -43,16 +44,23 @@ std::vector<NpcEntry> KeepNewNpcs(const std::vector<NpcEntry>& entries) {
 }
 
 // Every NPC gets its own collect phase, pool and report. The collect phases go one at a time in
-// list order (they fill the processor's caches); the exports go side by side, their output in order.
+// list order (they fill the processor's caches); the exports go side by side, their output in order,
+// except that entries naming the same NPC export its folder one after another.
 void ExportList(NpcProcessor& processor, const std::vector<NpcEntry>& kept, float listBase, float listSpan) {
   std::atomic<std::size_t> done{0};
   EntryGate collecting;
+  FolderTurns folders;
   RunInOrder(kept.size(), BundleThreads(), [&](std::size_t i) {
+    const FolderTurns::Claims claims(folders, i);
     NpcProcessor::Collected collected;
     {
       const EntryGate::Pass pass(collecting, i);
       collected = processor.Collect({kept[i]});
+      std::vector<std::string> exportFolders;
+      for (const auto& pair : collected.pairs) exportFolders.push_back(pair.exportFolder);
+      folders.Claim(exportFolders, i);
     }
+    folders.AwaitTurn(i);
     processor.ExportCollected(collected);
     const std::size_t now = done.fetch_add(1) + 1;
     if (now % kProgressStride == 0) {

@@ -8,6 +8,7 @@
 
 #include "log/console.hpp"
 #include "log/held_output.hpp"
+#include "support/client_paths.hpp"
 #include "support/export_files.hpp"
 #include "support/file_operations.hpp"
 #include "support/stop_check.hpp"
@@ -167,6 +168,39 @@ void EntryGate::Leave(std::size_t entry) {
     next_ = std::max(next_, entry + 1);
   }
   moved_.notify_all();
+}
+
+void FolderTurns::Claim(const std::vector<std::string>& folders, std::size_t entry) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const std::string& folder : folders) {
+    std::string key = ToLowerCopy(folder);
+    if (holders_[key].insert(entry).second) claims_[entry].push_back(std::move(key));
+  }
+}
+
+void FolderTurns::AwaitTurn(std::size_t entry) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  const auto claimed = claims_.find(entry);
+  if (claimed == claims_.end()) return;
+  released_.wait(lock, [this, &claimed, entry] {
+    return std::all_of(claimed->second.begin(), claimed->second.end(),
+                       [this, entry](const std::string& key) { return *holders_[key].begin() >= entry; });
+  });
+}
+
+void FolderTurns::Release(std::size_t entry) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto claimed = claims_.find(entry);
+    if (claimed == claims_.end()) return;
+    for (const std::string& key : claimed->second) {
+      const auto held = holders_.find(key);
+      held->second.erase(entry);
+      if (held->second.empty()) holders_.erase(held);
+    }
+    claims_.erase(claimed);
+  }
+  released_.notify_all();
 }
 
 std::size_t BundleThreads() { return static_cast<std::size_t>(CopySlotLimit()); }

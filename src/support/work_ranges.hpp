@@ -6,7 +6,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -54,6 +57,38 @@ class EntryGate {
   std::mutex mutex_;
   std::condition_variable moved_;
   std::size_t next_ = 0;
+};
+
+// For the entries of a RunInOrder that may export into the same folder: each claims its folders in
+// entry order (in its EntryGate pass, or before the run), and before writing waits for the entries
+// before it that claimed any of them. Entries sharing a folder then fill it, and its report entry,
+// one after another in entry order, as one at a time; the others go on side by side.
+class FolderTurns {
+ public:
+  // Holds the entry's claims until the scope ends, however the entry ends.
+  class Claims {
+   public:
+    Claims(FolderTurns& turns, std::size_t entry) : turns_(turns), entry_(entry) {}
+    ~Claims() { turns_.Release(entry_); }
+    Claims(const Claims&) = delete;
+    Claims& operator=(const Claims&) = delete;
+
+   private:
+    FolderTurns& turns_;
+    std::size_t entry_;
+  };
+
+  void Claim(const std::vector<std::string>& folders, std::size_t entry);
+  // Returns once the entries before `entry` that claimed one of its folders are done.
+  void AwaitTurn(std::size_t entry);
+
+ private:
+  void Release(std::size_t entry);
+
+  std::mutex mutex_;
+  std::condition_variable released_;
+  std::map<std::string, std::set<std::size_t>> holders_;   // lower-cased folder -> entries holding it
+  std::map<std::size_t, std::vector<std::string>> claims_;  // entry -> its folders
 };
 
 // The threads for exporting bundles side by side: as many as the copy slots.

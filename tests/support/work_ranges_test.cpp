@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -82,4 +84,35 @@ TEST(WorkRanges, InOrderGivesOutEachEntrysOutputInEntryOrder) {
   }
   EXPECT_EQ(shown, expected);
   EXPECT_EQ(console, expectedConsole);
+}
+
+// Entries that export into one folder (any letter case) take turns in entry order, the first
+// holding the folder until it ends; entries with folders of their own go on beside them.
+TEST(WorkRanges, EntriesSharingAFolderTakeTurnsInEntryOrder) {
+  const std::vector<std::vector<std::string>> folders = {
+      {"out\\Shared"}, {"out\\own1"}, {"out\\shared", "out\\own2"}, {}, {"OUT\\SHARED", "out\\own2"}};
+  FolderTurns turns;
+  std::mutex mutex;
+  std::vector<std::string> events;
+  const auto note = [&](const std::string& event) {
+    std::lock_guard<std::mutex> lock(mutex);
+    events.push_back(event);
+  };
+  RunInOrder(folders.size(), 3, [&](std::size_t i) {
+    const FolderTurns::Claims claims(turns, i);
+    turns.Claim(folders[i], i);
+    turns.AwaitTurn(i);
+    note("start " + std::to_string(i));
+    if (i == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (i == 2) throw std::runtime_error("an entry that fails still gives its folders up");
+    note("end " + std::to_string(i));
+  });
+  const auto at = [&events](const std::string& event) {
+    return std::find(events.begin(), events.end(), event) - events.begin();
+  };
+  ASSERT_EQ(events.size(), 9u);
+  EXPECT_GT(at("start 2"), at("end 0"));
+  EXPECT_GT(at("start 4"), at("start 2"));
+  EXPECT_LT(at("start 1"), at("end 0")) << "an entry with a folder of its own waited";
+  EXPECT_LT(at("start 3"), at("end 0")) << "an entry without folders waited";
 }
