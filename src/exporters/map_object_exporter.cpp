@@ -315,21 +315,17 @@ bool ExportMapObject(const MapObjectExport& plan, MapObjectCopies& copies, std::
 
 void MapObjectCopies::Claim(const std::vector<std::string>& destinations, std::size_t object) {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<std::string>& claimed = claims_[object];
-  for (const std::string& destination : destinations) {
-    const std::string key = ToLowerCopy(destination);
-    if (writers_[key].insert(object).second) claimed.push_back(key);
-  }
+  AddClaims(writers_, destinations, object);
 }
 
 bool MapObjectCopies::Begin(const std::string& key, const std::string& destination, std::size_t object) {
   std::unique_lock<std::mutex> lock(mutex_);
-  const std::set<std::size_t>& writers = writers_[ToLowerCopy(destination)];
+  const std::string wanted = ToLowerCopy(destination);
   // Made already: nothing to wait for. Otherwise the objects before this one that write the same
   // destination go first, each to its end: they may make this very copy, or write the file from
   // another source, which this copy must then follow.
-  changed_.wait(lock, [this, &key, &writers, object] {
-    return made_.count(key) != 0 || writers.empty() || *writers.begin() >= object;
+  changed_.wait(lock, [this, &key, &wanted, object] {
+    return made_.count(key) != 0 || NoEarlierHolder(writers_, wanted, object);
   });
   return made_.count(key) == 0;
 }
@@ -345,10 +341,7 @@ void MapObjectCopies::Made(const std::string& key) {
 void MapObjectCopies::Release(std::size_t object) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto claimed = claims_.find(object);
-    if (claimed == claims_.end()) return;
-    for (const std::string& key : claimed->second) writers_[key].erase(object);
-    claims_.erase(claimed);
+    if (!DropClaims(writers_, object)) return;
   }
   changed_.notify_all();
 }

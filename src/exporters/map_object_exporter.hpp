@@ -5,11 +5,12 @@
 
 #include <condition_variable>
 #include <cstddef>
-#include <map>
 #include <mutex>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "support/work_ranges.hpp"
 
 // Paths in the lists are game paths as the data writes them, or absolute paths of client files
 // (effect scripts found by name, meshes and textures found beside their script); an absolute one is
@@ -49,8 +50,7 @@ class MapObjectCopies {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::set<std::string> made_;
-  std::map<std::string, std::set<std::size_t>> writers_;  // by lower-cased destination
-  std::map<std::size_t, std::vector<std::string>> claims_;
+  ClaimTable writers_;  // by destination
 };
 
 // Every client file of the run's file index named stem + extension, any letter case, in key order.

@@ -170,35 +170,49 @@ void EntryGate::Leave(std::size_t entry) {
   moved_.notify_all();
 }
 
+void AddClaims(ClaimTable& table, const std::vector<std::string>& names, std::size_t entry) {
+  for (const std::string& name : names) {
+    std::string key = ToLowerCopy(name);
+    if (table.holders[key].insert(entry).second) table.claims[entry].push_back(std::move(key));
+  }
+}
+
+bool NoEarlierHolder(const ClaimTable& table, const std::string& name, std::size_t entry) {
+  const auto held = table.holders.find(name);
+  return held == table.holders.end() || *held->second.begin() >= entry;
+}
+
+bool DropClaims(ClaimTable& table, std::size_t entry) {
+  const auto claimed = table.claims.find(entry);
+  if (claimed == table.claims.end()) return false;
+  for (const std::string& key : claimed->second) {
+    const auto held = table.holders.find(key);
+    held->second.erase(entry);
+    if (held->second.empty()) table.holders.erase(held);
+  }
+  table.claims.erase(claimed);
+  return true;
+}
+
 void FolderTurns::Claim(const std::vector<std::string>& folders, std::size_t entry) {
   std::lock_guard<std::mutex> lock(mutex_);
-  for (const std::string& folder : folders) {
-    std::string key = ToLowerCopy(folder);
-    if (holders_[key].insert(entry).second) claims_[entry].push_back(std::move(key));
-  }
+  AddClaims(table_, folders, entry);
 }
 
 void FolderTurns::AwaitTurn(std::size_t entry) {
   std::unique_lock<std::mutex> lock(mutex_);
-  const auto claimed = claims_.find(entry);
-  if (claimed == claims_.end()) return;
+  const auto claimed = table_.claims.find(entry);
+  if (claimed == table_.claims.end()) return;
   released_.wait(lock, [this, &claimed, entry] {
     return std::all_of(claimed->second.begin(), claimed->second.end(),
-                       [this, entry](const std::string& key) { return *holders_[key].begin() >= entry; });
+                       [this, entry](const std::string& key) { return NoEarlierHolder(table_, key, entry); });
   });
 }
 
 void FolderTurns::Release(std::size_t entry) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto claimed = claims_.find(entry);
-    if (claimed == claims_.end()) return;
-    for (const std::string& key : claimed->second) {
-      const auto held = holders_.find(key);
-      held->second.erase(entry);
-      if (held->second.empty()) holders_.erase(held);
-    }
-    claims_.erase(claimed);
+    if (!DropClaims(table_, entry)) return;
   }
   released_.notify_all();
 }

@@ -59,6 +59,18 @@ class EntryGate {
   std::size_t next_ = 0;
 };
 
+// Which entries claimed which names (folders, destinations; lower-cased), for the classes that make
+// an entry wait for the earlier ones claiming the same. Locked by its owner.
+struct ClaimTable {
+  std::map<std::string, std::set<std::size_t>> holders;   // name -> entries holding it
+  std::map<std::size_t, std::vector<std::string>> claims;  // entry -> its names
+};
+void AddClaims(ClaimTable& table, const std::vector<std::string>& names, std::size_t entry);
+// True when no entry before `entry` holds the (lower-cased) name.
+bool NoEarlierHolder(const ClaimTable& table, const std::string& name, std::size_t entry);
+// Gives up the entry's claims; false when it held none.
+bool DropClaims(ClaimTable& table, std::size_t entry);
+
 // For the entries of a RunInOrder that may export into the same folder: each claims its folders in
 // entry order (in its EntryGate pass, or before the run), and before writing waits for the entries
 // before it that claimed any of them. Entries sharing a folder then fill it, and its report entry,
@@ -87,8 +99,7 @@ class FolderTurns {
 
   std::mutex mutex_;
   std::condition_variable released_;
-  std::map<std::string, std::set<std::size_t>> holders_;   // lower-cased folder -> entries holding it
-  std::map<std::size_t, std::vector<std::string>> claims_;  // entry -> its folders
+  ClaimTable table_;
 };
 
 // The threads for exporting bundles side by side: as many as the copy slots.
